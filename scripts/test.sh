@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: native unit tests and fuzz runs of the portable core,
+# Windows tests under Wine (in a sandbox), and the LAN tests (several sandboxed hosts).
+#   scripts/test.sh [native|windows|lan]...   (default: all three levels)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+levels=("$@")
+[ ${#levels[@]} -eq 0 ] && levels=(native windows lan)
+jobs=$(nproc)
+
+"$root/scripts/setup-debian.sh" || exit 1
+"$root/scripts/build.sh" >"$root/build-log.txt" 2>&1 || { tail -50 "$root/build-log.txt"; echo "build failed"; exit 1; }
+
+failed=()
+for level in "${levels[@]}"; do
+  echo "=== $level tests"
+  case "$level" in
+    native)
+      (cd "$root/build/native" && ctest --output-on-failure -j "$jobs" -L native) || failed+=(native)
+      ;;
+    windows)
+      "$root/scripts/wine-prefix.sh" "$root/build/wineprefix" || { failed+=(windows); continue; }
+      rm -rf "$root/build/wintest-prefix" && cp -a "$root/build/wineprefix" "$root/build/wintest-prefix"
+      "$root/scripts/sandbox.sh" --name wintest --display --prefix "$root/build/wintest-prefix" -- \
+        bash -c "cd '$root/build/windows' && ctest --output-on-failure -j $jobs -L windows" || failed+=(windows)
+      ;;
+    lan)
+      if [ -x "$root/tests/lan/run.sh" ]; then
+        "$root/tests/lan/run.sh" || failed+=(lan)
+      else
+        echo "no LAN tests yet"
+      fi
+      ;;
+    *) echo "unknown test level $level"; failed+=("$level") ;;
+  esac
+done
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "FAILED levels: ${failed[*]}"
+  exit 1
+fi
+echo "all test levels passed"

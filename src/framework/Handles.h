@@ -1,0 +1,147 @@
+// Move-only owners of the Windows handles the program uses. Each frees its handle with the
+// one call that matches how it was obtained; Detach() hands ownership over (for instance to
+// SetClipboardData, after the hand-over succeeded).
+#pragma once
+
+#include <windows.h>
+#include <winsock2.h>
+
+#include <utility>
+
+
+template <typename Traits>
+class UniqueHandle {
+public:
+    using Handle = typename Traits::Handle;
+
+    UniqueHandle() noexcept = default;
+    explicit UniqueHandle(Handle handle) noexcept : m_handle(handle) {}
+    UniqueHandle(UniqueHandle&& other) noexcept : m_handle(other.Detach()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) Reset(other.Detach());
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    ~UniqueHandle() { Reset(); }
+
+    [[nodiscard]] Handle Get() const noexcept { return m_handle; }
+    [[nodiscard]] bool IsValid() const noexcept { return m_handle != Traits::Invalid(); }
+    explicit operator bool() const noexcept { return IsValid(); }
+
+    [[nodiscard]] Handle Detach() noexcept { return std::exchange(m_handle, Traits::Invalid()); }
+    void Reset(Handle handle = Traits::Invalid()) noexcept {
+        Handle old = std::exchange(m_handle, handle);
+        if (old != Traits::Invalid()) Traits::Close(old);
+    }
+    // For out-parameters of creating calls: frees what is held and gives the slot.
+    Handle* Put() noexcept { Reset(); return &m_handle; }
+
+private:
+    Handle m_handle = Traits::Invalid();
+};
+
+struct KernelHandleTraits {      // events, threads, processes, mappings
+    using Handle = HANDLE;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::CloseHandle(h); }
+};
+struct RegKeyTraits {
+    using Handle = HKEY;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::RegCloseKey(h); }
+};
+struct GlobalTraits {            // HGLOBAL from GlobalAlloc
+    using Handle = HGLOBAL;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::GlobalFree(h); }
+};
+struct GdiObjectTraits {         // brushes, pens, bitmaps, fonts
+    using Handle = HGDIOBJ;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DeleteObject(h); }
+};
+struct IconTraits {
+    using Handle = HICON;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DestroyIcon(h); }
+};
+struct MenuTraits {
+    using Handle = HMENU;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DestroyMenu(h); }
+};
+struct SocketTraits {
+    using Handle = SOCKET;
+    static Handle Invalid() noexcept { return INVALID_SOCKET; }
+    static void Close(Handle h) noexcept { ::closesocket(h); }
+};
+struct LocalMemoryTraits {       // buffers the system allocated for us (FormatMessageW)
+    using Handle = HLOCAL;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::LocalFree(h); }
+};
+
+using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+using UniqueRegKey = UniqueHandle<RegKeyTraits>;
+using UniqueGlobal = UniqueHandle<GlobalTraits>;
+using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
+using UniqueIcon = UniqueHandle<IconTraits>;
+using UniqueMenu = UniqueHandle<MenuTraits>;
+using UniqueSocket = UniqueHandle<SocketTraits>;
+using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
+
+// A locked global block; unlocks on scope exit. Data() is null when the lock failed.
+class GlobalLockGuard {
+public:
+    explicit GlobalLockGuard(HGLOBAL block) noexcept
+        : m_block(block), m_data(block ? ::GlobalLock(block) : nullptr) {}
+    GlobalLockGuard(const GlobalLockGuard&) = delete;
+    GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
+    ~GlobalLockGuard() { if (m_data) ::GlobalUnlock(m_block); }
+    [[nodiscard]] void* Data() const noexcept { return m_data; }
+    [[nodiscard]] SIZE_T Size() const noexcept { return m_block ? ::GlobalSize(m_block) : 0; }
+
+private:
+    HGLOBAL m_block;
+    void* m_data;
+};
+
+// An object selected into a device context for the scope; restores the previous one.
+class SelectGuard {
+public:
+    SelectGuard(HDC dc, HGDIOBJ object) noexcept : m_dc(dc), m_old(::SelectObject(dc, object)) {}
+    SelectGuard(const SelectGuard&) = delete;
+    SelectGuard& operator=(const SelectGuard&) = delete;
+    ~SelectGuard() { if (m_old && m_old != HGDI_ERROR) ::SelectObject(m_dc, m_old); }
+
+private:
+    HDC m_dc;
+    HGDIOBJ m_old;
+};
+
+// A critical section and its scoped holder.
+class CriticalSection {
+public:
+    CriticalSection() noexcept { ::InitializeCriticalSection(&m_section); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+    ~CriticalSection() { ::DeleteCriticalSection(&m_section); }
+    void Enter() noexcept { ::EnterCriticalSection(&m_section); }
+    void Leave() noexcept { ::LeaveCriticalSection(&m_section); }
+
+private:
+    CRITICAL_SECTION m_section;
+};
+
+class CriticalSectionLock {
+public:
+    explicit CriticalSectionLock(CriticalSection& section) noexcept : m_section(section) { m_section.Enter(); }
+    CriticalSectionLock(const CriticalSectionLock&) = delete;
+    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+    ~CriticalSectionLock() { m_section.Leave(); }
+
+private:
+    CriticalSection& m_section;
+};
+
