@@ -1,0 +1,46 @@
+// The settings record: the program's options, read by every subsystem without a lock, loaded
+// from and saved to the registry (HKEY_LOCAL_MACHINE\Software\Pelko and the Run entry).
+// Only the main thread writes the option fields; each is a 32-bit word written whole.
+// FriendNicks is changed only under the host table's lock (and while the server starts).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <unordered_map>
+
+// Friends' computer names mapped to their nick names. Keys compare exactly as stored.
+using FriendNickMap = std::unordered_map<std::wstring, std::wstring>;
+
+class CSettings {
+public:
+    CSettings();
+    virtual ~CSettings();
+    CSettings(const CSettings&) = delete;
+    CSettings& operator=(const CSettings&) = delete;
+
+    BOOL Load();
+    BOOL Save();
+
+    // Friends and nick names (HKEY_LOCAL_MACHINE\Software\Pelko\Hosts).
+    BOOL LoadHosts();
+    BOOL SaveHosts();
+    BOOL SaveNick(const wchar_t* name, const wchar_t* nick);
+
+    DWORD Timeout = 0;
+    DWORD UDPPort = 4000;
+    DWORD TCPPort = 4001;
+    COLORREF BaseColor = 0;
+    FriendNickMap FriendNicks;
+    std::wstring LocalName;
+    BOOL Autorun = FALSE;
+    BOOL AddFilenameAsText = TRUE;
+    BOOL ConvertFilenameToUNC = TRUE;
+    BOOL AcceptFriendsOnly = FALSE;
+    BOOL ShowFriendsOnly = TRUE;
+    BOOL StartLocked = FALSE;
+    BOOL Locked = FALSE;
+};
+
+// The process-wide settings record (defined with the other process-wide objects).
+extern CSettings theSettings;
