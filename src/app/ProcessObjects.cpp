@@ -6,6 +6,10 @@
 
 #include "app/MainApp.h"
 #include "runtime/Trace.h"
+#include "settings/Settings.h"
+#include "skin/Skin.h"
 
+CSkin theSkin;             // drawing resources and palette, filled at start-up
+CSettings theSettings;     // the settings record
 CMainApp theApp;           // the application object with its hidden window
 CTraceLock theTraceLock;   // the trace log's lock

@@ -3,8 +3,12 @@
 // the order of definition is the order of construction.
 #pragma once
 
+class CSkin;
+class CSettings;
 class CMainApp;
 class CTraceLock;
 
+extern CSkin theSkin;
+extern CSettings theSettings;
 extern CMainApp theApp;
 extern CTraceLock theTraceLock;

@@ -61,6 +61,12 @@ struct GdiObjectTraits {         // brushes, pens, bitmaps, fonts
     static Handle Invalid() noexcept { return nullptr; }
     static void Close(Handle h) noexcept { ::DeleteObject(h); }
 };
+template <typename GdiHandle>
+struct TypedGdiObjectTraits {    // one kind of GDI object, so readers need no casts
+    using Handle = GdiHandle;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DeleteObject(h); }
+};
 struct IconTraits {
     using Handle = HICON;
     static Handle Invalid() noexcept { return nullptr; }
@@ -86,6 +92,10 @@ using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueGlobal = UniqueHandle<GlobalTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
+using UniqueBrush = UniqueHandle<TypedGdiObjectTraits<HBRUSH>>;
+using UniquePen = UniqueHandle<TypedGdiObjectTraits<HPEN>>;
+using UniqueBitmap = UniqueHandle<TypedGdiObjectTraits<HBITMAP>>;
+using UniqueFont = UniqueHandle<TypedGdiObjectTraits<HFONT>>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueSocket = UniqueHandle<SocketTraits>;

@@ -1,5 +1,9 @@
 // The process-wide objects of a Windows test program, in the program's order (see
 // src/app/ProcessObjects.cpp); the application object is left out: tests build their own windows.
 #include "runtime/Trace.h"
+#include "settings/Settings.h"
+#include "skin/Skin.h"
 
+CSkin theSkin;
+CSettings theSettings;
 CTraceLock theTraceLock;
