@@ -1,0 +1,42 @@
+// The 32-bit checksum that protects the data of cmd_SendData: the reflected CRC-32 (polynomial
+// 0xEDB88320) started from 0 instead of zlib's 0xFFFFFFFF, with the final NOT. It therefore
+// equals zlib's crc32(0xFFFFFFFF, data, length), and the checksum of no bytes is 0xFFFFFFFF.
+#pragma once
+
+#include <cstdint>
+
+class CChecksum {
+public:
+    // Builds the tables. The constructor is constexpr so that the process-wide object is
+    // constant-initialised: its tables are in the program image before any code runs.
+    constexpr CChecksum() noexcept {
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? (c >> 1) ^ Polynomial : c >> 1;
+            m_table[0][i] = c;
+        }
+        // Table k advances a byte by k further zero bytes, so that eight bytes are taken in
+        // one step with independent look-ups (slicing by eight).
+        for (int k = 1; k < Slices; ++k)
+            for (uint32_t i = 0; i < 256; ++i)
+                m_table[k][i] = (m_table[k - 1][i] >> 8) ^ m_table[0][m_table[k - 1][i] & 0xFF];
+    }
+    CChecksum(const CChecksum&) = delete;
+    CChecksum& operator=(const CChecksum&) = delete;
+
+    // The checksum of `length` bytes at `data` (which may be null when length is 0).
+    uint32_t Compute(const void* data, uint32_t length) const noexcept;
+
+    // Entry i of the byte table: byte i put through eight steps of the polynomial.
+    constexpr uint32_t Entry(uint8_t index) const noexcept { return m_table[0][index]; }
+
+    static constexpr uint32_t Polynomial = 0xEDB88320;
+
+private:
+    static constexpr int Slices = 8;
+    uint32_t m_table[Slices][256]{};
+};
+
+// The process-wide checksum object. It is built by the compiler (see Checksum.cpp), so it
+// exists before every other process-wide object and needs no place in their start-up order.
+extern const CChecksum theChecksum;
