@@ -25,3 +25,11 @@ inline uint32_t LoadLE32(const uint8_t* in) {
     return static_cast<uint32_t>(in[0]) | (static_cast<uint32_t>(in[1]) << 8) |
            (static_cast<uint32_t>(in[2]) << 16) | (static_cast<uint32_t>(in[3]) << 24);
 }
+
+inline uint64_t LoadLE64(const uint8_t* in) {
+    // All eight bytes in one expression: the form that compilers merge into one load.
+    return static_cast<uint64_t>(in[0]) | (static_cast<uint64_t>(in[1]) << 8) |
+           (static_cast<uint64_t>(in[2]) << 16) | (static_cast<uint64_t>(in[3]) << 24) |
+           (static_cast<uint64_t>(in[4]) << 32) | (static_cast<uint64_t>(in[5]) << 40) |
+           (static_cast<uint64_t>(in[6]) << 48) | (static_cast<uint64_t>(in[7]) << 56);
+}

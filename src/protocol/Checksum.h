@@ -15,11 +15,18 @@ public:
             for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? (c >> 1) ^ Polynomial : c >> 1;
             m_table[0][i] = c;
         }
-        // Table k advances a byte by k further zero bytes, so that eight bytes are taken in
-        // one step with independent look-ups (slicing by eight).
-        for (int k = 1; k < Slices; ++k)
-            for (uint32_t i = 0; i < 256; ++i)
-                m_table[k][i] = (m_table[k - 1][i] >> 8) ^ m_table[0][m_table[k - 1][i] & 0xFF];
+        // m_table[k][i]: byte i followed by k zero bytes, so that the eight bytes of a word
+        // are taken in one step with independent look-ups (slicing by eight).
+        for (int k = 1; k < WordBytes; ++k)
+            for (uint32_t i = 0; i < 256; ++i) m_table[k][i] = ZeroByte(m_table[k - 1][i]);
+        // m_braid[k][i]: byte i at offset k of a word, carried over the rest of its block to the
+        // same word of the next block: Braids * 8 - 1 - k zero bytes after it.
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = m_table[WordBytes - 1][i];
+            for (int n = WordBytes - 1; n < (Braids - 1) * WordBytes; ++n) c = ZeroByte(c);
+            m_braid[WordBytes - 1][i] = c;
+            for (int k = WordBytes - 2; k >= 0; --k) m_braid[k][i] = ZeroByte(m_braid[k + 1][i]);
+        }
     }
     CChecksum(const CChecksum&) = delete;
     CChecksum& operator=(const CChecksum&) = delete;
@@ -33,8 +40,18 @@ public:
     static constexpr uint32_t Polynomial = 0xEDB88320;
 
 private:
-    static constexpr int Slices = 8;
-    uint32_t m_table[Slices][256]{};
+    static constexpr int WordBytes = 8;
+    // Independent checksums interleaved word by word over blocks of Braids words, so that the
+    // processor works on several look-up chains at once (the braided form that zlib uses).
+    static constexpr int Braids = 5;
+
+    // One step of the register over a zero byte.
+    constexpr uint32_t ZeroByte(uint32_t c) const noexcept { return (c >> 8) ^ m_table[0][c & 0xFF]; }
+    uint32_t Word(uint64_t word) const noexcept;
+    uint32_t Braid(uint64_t word) const noexcept;
+
+    uint32_t m_table[WordBytes][256]{};
+    uint32_t m_braid[WordBytes][256]{};
 };
 
 // The process-wide checksum object. It is built by the compiler (see Checksum.cpp), so it

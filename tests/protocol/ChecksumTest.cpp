@@ -100,10 +100,12 @@ TEST(Checksum, AppendingTheChecksumGivesTheFixedResidue) {
 }
 
 TEST(Checksum, EveryLengthAndAlignmentMatchesTheBitwiseForm) {
+    // Up to several blocks of five words, so that every path of the computation (blocks, whole
+    // words, single bytes) meets every alignment and every kind of remainder.
     std::mt19937 random(11);
-    const std::vector<uint8_t> bytes = RandomBytes(random, 100);
+    const std::vector<uint8_t> bytes = RandomBytes(random, 420);
     for (size_t offset = 0; offset < 8; ++offset)
-        for (size_t length = 0; length + offset <= 80; ++length)
+        for (size_t length = 0; length + offset <= 410; ++length)
             ASSERT_EQ(theChecksum.Compute(bytes.data() + offset, static_cast<uint32_t>(length)),
                       BitwiseChecksum(bytes.data() + offset, length))
                 << "offset " << offset << " length " << length;
