@@ -12,4 +12,7 @@
 CSkin theSkin;             // drawing resources and palette, filled at start-up
 CSettings theSettings;     // the settings record
 CMainApp theApp;           // the application object with its hidden window
+// The checksum table comes here in the order, but theChecksum (protocol/Checksum.cpp) is built
+// by the compiler (constant initialisation): it exists before every object of this list and
+// has nothing to undo at exit, so it needs no definition here.
 CTraceLock theTraceLock;   // the trace log's lock
