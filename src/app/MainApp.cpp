@@ -4,6 +4,7 @@
 #include <ole2.h>
 
 #include "app/WindowMessages.h"
+#include "settings/Settings.h"
 
 bool CMainApp::InitInstance() {
     ::CoInitialize(nullptr);
@@ -14,5 +15,11 @@ bool CMainApp::InitInstance() {
         ::PostMessageW(running, WM_OPENMAINWINDOW, 0, 0);
         return false;
     }
+
+    if (!theSettings.Load()) {
+        ::MessageBoxW(nullptr, L"Failed to load settings", L"Pelko", MB_ICONERROR);
+        return false;
+    }
+    theSettings.RegisterSoundEvents();
     return false;
 }

@@ -1,11 +1,130 @@
-// TEMPORARY stand-in so that the skin links before the settings store lands: the record keeps
-// its defaults and every operation succeeds. Replaced by the real settings store.
+// The settings record: its values at process start, and loading and saving the options
+// (HKEY_LOCAL_MACHINE\Software\Pelko) and the start-with-Windows entry (the Run key).
+// Runs on the main thread; every registry failure is silent and leaves the fields or the
+// registry as they were.
 #include "settings/Settings.h"
 
+#include <cwchar>
+
+#include "settings/ProgramPath.h"
+#include "settings/RegKey.h"
+
+namespace {
+
+constexpr wchar_t kSettingsKey[] = L"Software\\Pelko";
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kRunValue[] = L"Pelko";
+constexpr COLORREF kDefaultBaseColor = RGB(0x20, 0x42, 0x34);
+
+// The start-up entry lives under the user on the NT family and under the machine on Windows 95.
+HKEY RunKeyRoot() {
+    return (::GetVersion() & 0x80000000u) ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+// Reads a 4-byte REG_DWORD value. Anything else (absent, another type, another size) leaves
+// `field` alone, so the default stays.
+bool ReadDword(HKEY key, const wchar_t* name, DWORD& field) {
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
+        return false;
+    if (type != REG_DWORD || size != sizeof value) return false;
+    field = value;
+    return true;
+}
+
+bool ReadBool(HKEY key, const wchar_t* name, BOOL& field) {
+    DWORD value = static_cast<DWORD>(field);
+    if (!ReadDword(key, name, value)) return false;
+    field = static_cast<BOOL>(value);
+    return true;
+}
+
+// The registry holds the colour as 0x00RRGGBB; a COLORREF keeps red in the low byte.
+COLORREF ColorFromStored(DWORD stored) {
+    return RGB((stored >> 16) & 0xFF, (stored >> 8) & 0xFF, stored & 0xFF);
+}
+
+}  // namespace
+
 CSettings::CSettings() = default;
+
 CSettings::~CSettings() = default;
-BOOL CSettings::Load() { return TRUE; }
-BOOL CSettings::Save() { return TRUE; }
-BOOL CSettings::LoadHosts() { return TRUE; }
-BOOL CSettings::SaveHosts() { return TRUE; }
-BOOL CSettings::SaveNick(const wchar_t*, const wchar_t*) { return TRUE; }
+
+BOOL CSettings::Load() {
+    wchar_t computer[260];
+    DWORD length = 260;
+    if (::GetComputerNameW(computer, &length)) LocalName.assign(computer, length);
+
+    Autorun = FALSE;
+    AcceptFriendsOnly = FALSE;
+    StartLocked = FALSE;
+    AddFilenameAsText = TRUE;
+    ConvertFilenameToUNC = TRUE;
+    UDPPort = 4000;
+    TCPPort = 4001;
+    Timeout = 7000;
+    ShowFriendsOnly = TRUE;
+    BaseColor = kDefaultBaseColor;
+
+    RegKey key;
+    if (key.Open(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
+        ReadBool(key.Get(), L"AddFilenameAsText", AddFilenameAsText);
+        ReadBool(key.Get(), L"ConvertFilenameToUNC", ConvertFilenameToUNC);
+        ReadBool(key.Get(), L"ShowFriendsOnly", ShowFriendsOnly);
+        ReadBool(key.Get(), L"AcceptFriendsOnly", AcceptFriendsOnly);
+        ReadBool(key.Get(), L"StartLocked", StartLocked);
+        ReadDword(key.Get(), L"UDPPort", UDPPort);
+        ReadDword(key.Get(), L"TCPPort", TCPPort);
+        ReadDword(key.Get(), L"Timeout", Timeout);
+        DWORD stored = 0;
+        if (ReadDword(key.Get(), L"BaseColor", stored)) BaseColor = ColorFromStored(stored);
+        key.Close();
+        // The Options page loads again each time it is shown; by then the tray menu owns the
+        // lock state (and its icon shows it), so only the start of the run takes StartLocked.
+        if (!m_lockStateLoaded) Locked = StartLocked ? TRUE : FALSE;
+    }
+    m_lockStateLoaded = true;
+
+    RegKey run;
+    if (run.Open(RunKeyRoot(), kRunKey, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
+        wchar_t stored[MAX_PATH + 1] = {};
+        DWORD type = 0;
+        DWORD size = MAX_PATH * sizeof(wchar_t);
+        if (::RegQueryValueExW(run.Get(), kRunValue, nullptr, &type, reinterpret_cast<BYTE*>(stored), &size) ==
+                ERROR_SUCCESS &&
+            (type == REG_SZ || type == REG_EXPAND_SZ)) {
+            stored[size / sizeof(wchar_t)] = L'\0';  // the stored text need not end with a null
+            const std::wstring program = ProgramPath();
+            Autorun = (!program.empty() && ::_wcsicmp(stored, program.c_str()) == 0) ? TRUE : FALSE;
+        }
+    }
+    return TRUE;
+}
+
+BOOL CSettings::Save() {
+    RegKey key;
+    if (key.Create(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
+        key.SetDword(L"AddFilenameAsText", static_cast<DWORD>(AddFilenameAsText));
+        key.SetDword(L"ConvertFilenameToUNC", static_cast<DWORD>(ConvertFilenameToUNC));
+        key.SetDword(L"ShowFriendsOnly", static_cast<DWORD>(ShowFriendsOnly));
+        key.SetDword(L"AcceptFriendsOnly", static_cast<DWORD>(AcceptFriendsOnly));
+        key.SetDword(L"StartLocked", static_cast<DWORD>(StartLocked));
+        key.SetDword(L"UDPPort", UDPPort);
+        key.SetDword(L"TCPPort", TCPPort);
+        key.SetDword(L"Timeout", Timeout);
+        key.Close();
+    }
+
+    RegKey run;
+    if (run.Open(RunKeyRoot(), kRunKey, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
+        if (Autorun) {
+            const std::wstring program = ProgramPath();
+            if (!program.empty()) run.SetString(kRunValue, program.c_str());
+        } else {
+            ::RegDeleteValueW(run.Get(), kRunValue);  // absent already: nothing to do
+        }
+    }
+    return TRUE;
+}

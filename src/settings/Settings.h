@@ -9,6 +9,8 @@
 #include <string>
 #include <unordered_map>
 
+class Hosts;
+
 // Friends' computer names mapped to their nick names. Keys compare exactly as stored.
 using FriendNickMap = std::unordered_map<std::wstring, std::wstring>;
 
@@ -22,10 +24,17 @@ public:
     BOOL Load();
     BOOL Save();
 
-    // Friends and nick names (HKEY_LOCAL_MACHINE\Software\Pelko\Hosts).
+    // The program's sound events for the current user, registered once (SoundEvents.cpp).
+    void RegisterSoundEvents();
+
+    // Friends and nick names (HKEY_LOCAL_MACHINE\Software\Pelko\Hosts, HostStore.cpp).
     BOOL LoadHosts();
+    // Rewrites the store from the host table given by SetHostTable (nothing is written without one).
     BOOL SaveHosts();
+    BOOL SaveHosts(Hosts& hosts);
     BOOL SaveNick(const wchar_t* name, const wchar_t* nick);
+    // The host table that SaveHosts() walks: the server coordinator's, set when it is built.
+    void SetHostTable(Hosts* hosts) noexcept { m_hostTable = hosts; }
 
     DWORD Timeout = 0;
     DWORD UDPPort = 4000;
@@ -40,6 +49,11 @@ public:
     BOOL ShowFriendsOnly = TRUE;
     BOOL StartLocked = FALSE;
     BOOL Locked = FALSE;
+
+private:
+    Hosts* m_hostTable = nullptr;
+    // Locked follows StartLocked only at the first Load of the run (see Settings.cpp).
+    bool m_lockStateLoaded = false;
 };
 
 // The process-wide settings record (defined with the other process-wide objects).

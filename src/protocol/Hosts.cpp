@@ -1,0 +1,165 @@
+// The host table's operations. AddHost and RemoveHost run on the discovery socket's thread,
+// RemoveAll and the rest on the main thread (GetHost also on serving threads). Every operation
+// but SetNotifyWindow holds m_lock for its whole run, and catches whatever is raised inside so
+// that the table stays usable.
+#include "protocol/Hosts.h"
+
+#include <cwchar>
+#include <new>
+
+#include "app/WindowMessages.h"
+#include "runtime/Trace.h"
+#include "settings/Settings.h"
+#include "settings/SoundEvents.h"
+
+Hosts::Hosts(CSettings& settings) : m_settings(settings) {}
+
+Hosts::~Hosts() {
+    RemoveAll();
+}
+
+int Hosts::IndexOf(DWORD address) const {
+    for (int i = static_cast<int>(m_hosts.size()) - 1; i >= 0; --i) {
+        if (m_hosts[static_cast<size_t>(i)]->Address == address) return i;
+    }
+    return -1;
+}
+
+void Hosts::Notify(UINT message, WPARAM wParam, LPARAM lParam) const {
+    const HWND window = m_notifyWindow.load();
+    if (window && ::IsWindow(window)) ::PostMessageW(window, message, wParam, lParam);
+}
+
+BOOL Hosts::AddHost(DWORD address, const wchar_t* name) {
+    if (!name) return FALSE;
+    try {
+        // A host hears its own announcements: it never lists itself.
+        wchar_t local[MAX_COMPUTERNAME_LENGTH + 1];
+        DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+        if (::GetComputerNameW(local, &length) && ::_wcsicmp(name, local) == 0) return TRUE;
+
+        CriticalSectionLock lock(m_lock);
+        // Already present: the first name and friend state stay.
+        if (IndexOf(address) >= 0) return TRUE;
+
+        auto host = std::make_unique<HostInfo>();
+        host->Address = address;
+        host->Name = name;
+        host->Nick = name;
+        const auto stored = m_settings.FriendNicks.find(host->Name);
+        if (stored != m_settings.FriendNicks.end()) {
+            host->Nick = stored->second;
+            host->Friend = TRUE;
+        }
+        ExTrace(L"Hosts: AddHost [%s]", host->Name.c_str());
+        const HostInfo& added = *host;
+        m_hosts.push_back(std::move(host));
+        PlaySoundEvent(kSoundNewFriend, kSoundFlagsAsync);
+        Notify(WM_HOSTADDED, address, reinterpret_cast<LPARAM>(added.Name.c_str()));
+        return TRUE;
+    } catch (...) {
+        ExTrace(L"Exception caught in Hosts::AddHost");
+        return FALSE;
+    }
+}
+
+void Hosts::RemoveHost(DWORD address) {
+    try {
+        CriticalSectionLock lock(m_lock);
+        const int index = IndexOf(address);
+        if (index < 0) return;
+        m_hosts.erase(m_hosts.begin() + index);
+        Notify(WM_HOSTREMOVED, address, 0);
+    } catch (...) {
+        ExTrace(L"Exception caught in Hosts::RemoveHost");
+    }
+}
+
+BOOL Hosts::SetFriend(DWORD address, BOOL isFriend) {
+    try {
+        CriticalSectionLock lock(m_lock);
+        const int index = IndexOf(address);
+        if (index < 0) return FALSE;
+        HostInfo& host = *m_hosts[static_cast<size_t>(index)];
+        host.Friend = isFriend ? TRUE : FALSE;
+        // The map is the set of friends known in this run: a new friend that leaves and comes
+        // back before the next start is still recognised, an unmarked one is not.
+        if (host.Friend)
+            m_settings.FriendNicks[host.Name] = host.Nick;
+        else
+            m_settings.FriendNicks.erase(host.Name);
+        Notify(WM_HOSTCHANGED, address, host.Friend);
+        return TRUE;
+    } catch (...) {
+        ExTrace(L"Exception caught in Hosts::SetFriend");
+        return FALSE;
+    }
+}
+
+BOOL Hosts::RenameHost(DWORD address, const wchar_t* nick) {
+    try {
+        CriticalSectionLock lock(m_lock);
+        const int index = IndexOf(address);
+        if (index < 0) return FALSE;
+        HostInfo& host = *m_hosts[static_cast<size_t>(index)];
+        // SaveNick also enters the nick into FriendNicks; it runs under our lock for that reason.
+        if (!m_settings.SaveNick(host.Name.c_str(), nick)) return FALSE;
+        host.Nick = nick;
+        return TRUE;
+    } catch (...) {
+        ExTrace(L"Exception caught in Hosts::RenameHost");
+        return FALSE;
+    }
+}
+
+BOOL Hosts::GetHost(DWORD address, HostInfo& host) const {
+    try {
+        CriticalSectionLock lock(m_lock);
+        const int index = IndexOf(address);
+        if (index < 0) return FALSE;
+        host = *m_hosts[static_cast<size_t>(index)];
+        return TRUE;
+    } catch (...) {
+        ExTrace(L"Exception caught in Hosts::GetHost");
+        return FALSE;
+    }
+}
+
+BOOL Hosts::ForEachHost(HostCallback callback, void* context) const {
+    if (!callback) return FALSE;
+    try {
+        CriticalSectionLock lock(m_lock);
+        for (const auto& host : m_hosts) callback(*host, context);
+        return TRUE;
+    } catch (...) {
+        ExTrace(L"Exception caught in Hosts::ForEachHost");
+        return FALSE;
+    }
+}
+
+int Hosts::FindNick(const wchar_t* nick, DWORD exceptAddress) const {
+    try {
+        CriticalSectionLock lock(m_lock);
+        for (int i = static_cast<int>(m_hosts.size()) - 1; i >= 0; --i) {
+            const HostInfo& host = *m_hosts[static_cast<size_t>(i)];
+            if (host.Address != exceptAddress && ::_wcsicmp(host.Nick.c_str(), nick) == 0) return i;
+        }
+    } catch (...) {
+        ExTrace(L"Exception caught in Hosts::FindNick");
+    }
+    return -1;
+}
+
+void Hosts::RemoveAll() {
+    try {
+        CriticalSectionLock lock(m_lock);
+        while (!m_hosts.empty()) m_hosts.pop_back();  // from the last record to the first
+    } catch (...) {
+        ExTrace(L"Exception caught in Hosts::RemoveAll");
+    }
+}
+
+size_t Hosts::Count() const {
+    CriticalSectionLock lock(m_lock);
+    return m_hosts.size();
+}

@@ -1,0 +1,70 @@
+// Hosts: the table of the other hosts present on the network, in order of arrival. Discovery
+// adds and removes hosts on its socket thread; the user interface reads the table, marks friends
+// and renames hosts on the main thread. One critical section guards the records and the reads and
+// writes of the settings' FriendNicks made here; it is held while a notification is posted and
+// while a ForEachHost callback runs. Notifications are posted, never sent, to one notify window.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "framework/Handles.h"
+#include "protocol/HostInfo.h"
+
+class CSettings;
+
+class Hosts {
+public:
+    // Called for each record under the table's lock: read only, keep it short, and never add or
+    // remove hosts from inside.
+    using HostCallback = void (*)(const HostInfo& host, void* context);
+
+    // The table consults and changes the friends map of `settings` (the process's record).
+    explicit Hosts(CSettings& settings);
+    ~Hosts();
+    Hosts(const Hosts&) = delete;
+    Hosts& operator=(const Hosts&) = delete;
+
+    // A host was heard. The local computer is never listed; an address already present keeps
+    // its record unchanged. FALSE only when the record could not be made.
+    BOOL AddHost(DWORD address, const wchar_t* name);
+    // A host said goodbye. An unknown address changes nothing.
+    void RemoveHost(DWORD address);
+    // The user marked or unmarked a host as friend. FALSE when the address is unknown.
+    BOOL SetFriend(DWORD address, BOOL isFriend);
+    // The user gave a host a nick: stored through CSettings::SaveNick first, taken only if that
+    // succeeded. FALSE when the address is unknown or the nick could not be stored.
+    BOOL RenameHost(DWORD address, const wchar_t* nick);
+    // Copies the record of `address` into `host`. FALSE when the address is unknown.
+    BOOL GetHost(DWORD address, HostInfo& host) const;
+    // Calls `callback` for every record in order of arrival. FALSE when no callback is given.
+    BOOL ForEachHost(HostCallback callback, void* context) const;
+    // Index of the last record, other than the one of `exceptAddress`, whose nick equals `nick`
+    // ignoring letter case; -1 when there is none.
+    int FindNick(const wchar_t* nick, DWORD exceptAddress) const;
+    // Deletes every record (server shutdown). Posts nothing.
+    void RemoveAll();
+    // The window told of additions, removals and friend changes (the main window). Set once.
+    void SetNotifyWindow(HWND window) noexcept { m_notifyWindow.store(window); }
+
+    // Holds the table's lock for the caller's scope: for changing the settings' FriendNicks
+    // while discovery may be adding hosts (CSettings::LoadHosts). Keep the scope short.
+    [[nodiscard]] CriticalSectionLock Lock() const { return CriticalSectionLock(m_lock); }
+
+    // Number of records (for tests and diagnostics).
+    [[nodiscard]] size_t Count() const;
+
+private:
+    // Index of the record with `address`, searching from the last; -1 when absent. Lock held.
+    int IndexOf(DWORD address) const;
+    // Posts to the notify window when it exists. Lock held.
+    void Notify(UINT message, WPARAM wParam, LPARAM lParam) const;
+
+    CSettings& m_settings;
+    mutable CriticalSection m_lock;
+    std::vector<std::unique_ptr<HostInfo>> m_hosts;   // guarded by m_lock
+    std::atomic<HWND> m_notifyWindow{nullptr};
+};

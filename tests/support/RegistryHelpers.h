@@ -1,0 +1,122 @@
+// Small registry helpers for tests: seeding, reading and removing keys and values directly with
+// the system's calls, independent of the code under test.
+#pragma once
+
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testreg {
+
+inline void DeleteTree(HKEY root, const wchar_t* path) {
+    ::RegDeleteTreeW(root, path);
+    ::RegDeleteKeyW(root, path);
+}
+
+inline bool KeyExists(HKEY root, const wchar_t* path) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    ::RegCloseKey(key);
+    return true;
+}
+
+inline LONG SetValue(HKEY root, const wchar_t* path, const wchar_t* name, DWORD type, const void* data,
+                     DWORD bytes) {
+    HKEY key = nullptr;
+    LONG result = ::RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                    &key, nullptr);
+    if (result != ERROR_SUCCESS) return result;
+    result = ::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), bytes);
+    ::RegCloseKey(key);
+    return result;
+}
+
+inline LONG SetDword(HKEY root, const wchar_t* path, const wchar_t* name, DWORD value) {
+    return SetValue(root, path, name, REG_DWORD, &value, sizeof value);
+}
+
+inline LONG SetString(HKEY root, const wchar_t* path, const wchar_t* name, const std::wstring& text) {
+    return SetValue(root, path, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+// Gives `path` an access list that refuses writing values to everyone (reading and deleting stay
+// allowed, so the test can still clean up): opening it for full access then fails with
+// ERROR_ACCESS_DENIED, as for a user without rights on HKEY_LOCAL_MACHINE.
+inline LONG DenyWrites(HKEY root, const wchar_t* path) {
+    HKEY key = nullptr;
+    LONG result = ::RegOpenKeyExW(root, path, 0, WRITE_DAC, &key);
+    if (result != ERROR_SUCCESS) return result;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                &descriptor, nullptr)) {
+        ::RegCloseKey(key);
+        return static_cast<LONG>(::GetLastError());
+    }
+    result = ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+    ::LocalFree(descriptor);
+    ::RegCloseKey(key);
+    return result;
+}
+
+struct Value {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    // The data as text without the terminating null the program stores.
+    std::wstring Text() const {
+        std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+        if (!text.empty() && text.back() == L'\0') text.pop_back();
+        return text;
+    }
+    DWORD Dword() const { return data.size() == 4 ? *reinterpret_cast<const DWORD*>(data.data()) : 0xDEADBEEF; }
+};
+
+inline std::optional<Value> GetValue(HKEY root, const wchar_t* path, const wchar_t* name) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+    Value value;
+    DWORD bytes = 0;
+    LONG result = ::RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &bytes);
+    if (result == ERROR_SUCCESS) {
+        value.data.resize(bytes);
+        result = ::RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &bytes);
+        value.data.resize(bytes);
+    }
+    ::RegCloseKey(key);
+    if (result != ERROR_SUCCESS) return std::nullopt;
+    return value;
+}
+
+// The value names of a key in the order the registry enumerates them.
+inline std::vector<std::wstring> ValueNames(HKEY root, const wchar_t* path) {
+    std::vector<std::wstring> names;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[16384];
+        DWORD length = 16384;
+        if (::RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, length);
+    }
+    ::RegCloseKey(key);
+    return names;
+}
+
+inline std::vector<std::wstring> SubkeyNames(HKEY root, const wchar_t* path) {
+    std::vector<std::wstring> names;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256];
+        DWORD length = 256;
+        if (::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, length);
+    }
+    ::RegCloseKey(key);
+    return names;
+}
+
+}  // namespace testreg
