@@ -86,9 +86,8 @@ void CClipboardChain::OnDrawClipboard(HWND own) {
 void CClipboardChain::AddTextToFileList(HWND own) {
     {
         // Only when the OLE clipboard can be had, as everywhere else the clipboard is read.
-        IDataObject* probe = nullptr;
-        if (FAILED(::OleGetClipboard(&probe)) || !probe) return;
-        probe->Release();
+        UniqueCom<IDataObject> probe;
+        if (FAILED(::OleGetClipboard(probe.Put())) || !probe) return;
     }
     ClipboardOpenGuard clipboard(own);
     if (!clipboard.IsOpen()) return;
