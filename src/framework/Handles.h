@@ -88,6 +88,13 @@ struct LocalMemoryTraits {       // buffers the system allocated for us (FormatM
     static void Close(Handle h) noexcept { ::LocalFree(h); }
 };
 
+template <typename Interface>
+struct ComTraits {               // COM interface pointers: one reference each
+    using Handle = Interface*;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { h->Release(); }
+};
+
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueGlobal = UniqueHandle<GlobalTraits>;
@@ -100,6 +107,8 @@ using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueSocket = UniqueHandle<SocketTraits>;
 using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
+template <typename Interface>
+using UniqueCom = UniqueHandle<ComTraits<Interface>>;
 
 // A locked global block; unlocks on scope exit. Data() is null when the lock failed.
 class GlobalLockGuard {

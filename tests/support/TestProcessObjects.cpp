@@ -5,5 +5,5 @@
 #include "skin/Skin.h"
 
 CSkin theSkin;
-CSettings theSettings;
+CSettings theSettings;     // the settings record (tests change its fields as they need)
 CTraceLock theTraceLock;

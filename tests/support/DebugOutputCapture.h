@@ -1,0 +1,65 @@
+// Collects what reaches the debugger output (OutputDebugString) while it is alive, so that a
+// test can read the trace lines its code wrote. A vectored exception handler sees the debug
+// string exceptions first: Windows raises the wide form (DBG_PRINTEXCEPTION_WIDE_C), Wine passes
+// the text on as ANSI (DBG_PRINTEXCEPTION_C). One capture at a time per process; any thread.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/Handles.h"
+
+class DebugOutputCapture {
+public:
+    DebugOutputCapture() { s_self = this; m_handler = ::AddVectoredExceptionHandler(1, &Handler); }
+    DebugOutputCapture(const DebugOutputCapture&) = delete;
+    DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
+    ~DebugOutputCapture() { ::RemoveVectoredExceptionHandler(m_handler); s_self = nullptr; }
+
+    std::vector<std::wstring> Lines() {
+        CriticalSectionLock lock(m_lock);
+        return m_lines;
+    }
+    void Clear() {
+        CriticalSectionLock lock(m_lock);
+        m_lines.clear();
+    }
+
+    // A trace line without its "#nnnnnnnn  " number and its CR LF; other lines as they came.
+    static std::wstring MessageOf(const std::wstring& line) {
+        std::wstring message = line;
+        if (message.size() >= 11 && message[0] == L'#' && message.compare(9, 2, L"  ") == 0) message.erase(0, 11);
+        if (message.size() >= 2 && message.compare(message.size() - 2, 2, L"\r\n") == 0) message.resize(message.size() - 2);
+        return message;
+    }
+    std::vector<std::wstring> Messages() {
+        std::vector<std::wstring> messages;
+        for (const auto& line : Lines()) messages.push_back(MessageOf(line));
+        return messages;
+    }
+
+private:
+    static LONG CALLBACK Handler(EXCEPTION_POINTERS* info) {
+        const EXCEPTION_RECORD* record = info->ExceptionRecord;
+        if (!s_self || record->NumberParameters < 2) return EXCEPTION_CONTINUE_SEARCH;
+        std::wstring line;
+        if (record->ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C) {
+            line = reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]);
+        } else if (record->ExceptionCode == DBG_PRINTEXCEPTION_C) {
+            for (const char* c = reinterpret_cast<const char*>(record->ExceptionInformation[1]); *c; ++c)
+                line += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+        } else {
+            return EXCEPTION_CONTINUE_SEARCH;
+        }
+        CriticalSectionLock lock(s_self->m_lock);
+        s_self->m_lines.push_back(std::move(line));
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+
+    static inline DebugOutputCapture* s_self = nullptr;
+    PVOID m_handler = nullptr;
+    CriticalSection m_lock;
+    std::vector<std::wstring> m_lines;
+};
