@@ -40,8 +40,9 @@ function(pelko_native_test name)
   endif()
 endfunction()
 
-# pelko_windows_test(name files... [RESOURCE_LOCK lock]): tests that name the same lock (for
-# instance the one clipboard of the test display) never run at the same time.
+# pelko_windows_test(name files... [RESOURCE_LOCK lock]): tests that share something machine-wide
+# within the test sandbox (a window class found by name, the desktop's foreground) take a lock,
+# so CTest never runs two of them at once.
 function(pelko_windows_test name)
   if(PELKO_WINDOWS)
     cmake_parse_arguments(PARSE_ARGV 1 arg "" "RESOURCE_LOCK" "")

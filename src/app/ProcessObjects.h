@@ -6,6 +6,7 @@
 class CSkin;
 class CSettings;
 class CMainApp;
+class CSettings;
 class CTraceLock;
 
 extern CSkin theSkin;
