@@ -41,8 +41,8 @@ function(pelko_native_test name)
 endfunction()
 
 # pelko_windows_test(name files... [RESOURCE_LOCK lock]): tests that share something machine-wide
-# within the test sandbox (a window class found by name, the desktop's foreground) take a lock,
-# so CTest never runs two of them at once.
+# within the test sandbox take a lock, so CTest never runs two of them at once ("clipboard": the
+# test display's clipboard, its viewer chain, the hidden window class, the foreground).
 function(pelko_windows_test name)
   if(PELKO_WINDOWS)
     cmake_parse_arguments(PARSE_ARGV 1 arg "" "RESOURCE_LOCK" "")
