@@ -22,3 +22,16 @@ CPaintBuffer::~CPaintBuffer() {
              m_memory.Get(), 0, 0, SRCCOPY);
     ::SelectObject(m_memory.Get(), m_oldBitmap);
 }
+
+void PaintDoubleBuffered(HWND window, const std::function<void(HDC, const RECT&)>& paint) {
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(window, &ps);
+    if (!dc) return;
+    RECT client{};
+    ::GetClientRect(window, &client);
+    {
+        CPaintBuffer buffer(dc, client);
+        paint(buffer.Dc(), client);
+    }
+    ::EndPaint(window, &ps);
+}

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "framework/Handles.h"
 
 class CPaintBuffer {
@@ -27,3 +29,7 @@ private:
     UniqueGdiObject m_bitmap;
     HGDIOBJ m_oldBitmap = nullptr;
 };
+
+// The whole WM_PAINT of a window: BeginPaint, the client area drawn by `paint` into a buffer,
+// EndPaint. `paint` receives the buffer's device context and the client rectangle.
+void PaintDoubleBuffered(HWND window, const std::function<void(HDC, const RECT&)>& paint);

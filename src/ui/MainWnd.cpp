@@ -55,16 +55,7 @@ void CMainWnd::Paint(HDC dc, const RECT& client) const {
 }
 
 void CMainWnd::OnPaint() {
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(Hwnd(), &ps);
-    if (!dc) return;
-    RECT client{};
-    ::GetClientRect(Hwnd(), &client);
-    {
-        CPaintBuffer buffer(dc, client);
-        Paint(buffer.Dc(), client);
-    }
-    ::EndPaint(Hwnd(), &ps);
+    PaintDoubleBuffered(Hwnd(), [this](HDC dc, const RECT& client) { Paint(dc, client); });
 }
 
 void CMainWnd::OnDestroy() {

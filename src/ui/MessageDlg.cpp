@@ -100,16 +100,7 @@ void CMessageDlg::Paint(HDC dc, const RECT& client) const {
 }
 
 void CMessageDlg::OnPaint() {
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(Hwnd(), &ps);
-    if (!dc) return;
-    RECT client{};
-    ::GetClientRect(Hwnd(), &client);
-    {
-        CPaintBuffer buffer(dc, client);
-        Paint(buffer.Dc(), client);
-    }
-    ::EndPaint(Hwnd(), &ps);
+    PaintDoubleBuffered(Hwnd(), [this](HDC dc, const RECT& client) { Paint(dc, client); });
 }
 
 INT_PTR CMessageDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

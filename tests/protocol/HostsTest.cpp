@@ -13,7 +13,7 @@
 
 #include "../support/RegistryHelpers.h"
 #include "../support/RegistryTestLock.h"
-#include "../support/TraceCapture.h"
+#include "../support/DebugOutputCapture.h"
 #include "app/WindowMessages.h"
 #include "framework/Handles.h"
 #include "framework/Window.h"
@@ -132,7 +132,7 @@ TEST_F(HostsTest, LocalNameInOtherLetterCaseIsNeverListed) {
 }
 
 TEST_F(HostsTest, AddTraceLineNamesTheHost) {
-    TraceCapture capture;
+    DebugOutputCapture capture;
     m_hosts.AddHost(1, L"PC1");
     m_hosts.AddHost(1, L"PC1");  // already present: no second line
     EXPECT_EQ(capture.Messages(), std::vector<std::wstring>{L"Hosts: AddHost [PC1]"});
@@ -294,7 +294,7 @@ TEST_F(HostsTest, SetFriendChangesTheRecordTheMapAndIsAnnounced) {
 
 TEST_F(HostsTest, ACallbackThatThrowsLeavesTheTableUsable) {
     m_hosts.AddHost(1, L"A");
-    TraceCapture capture;
+    DebugOutputCapture capture;
     EXPECT_EQ(m_hosts.ForEachHost([](const HostInfo&, void*) { throw std::runtime_error("callback"); }, nullptr),
               FALSE);
     EXPECT_EQ(capture.Messages(), std::vector<std::wstring>{L"Exception caught in Hosts::ForEachHost"});
@@ -404,7 +404,7 @@ TEST_F(HostsRenameTest, RenameFailsAndKeepsTheNickWhenTheStoreCannotBeCreated) {
     ::RegCloseKey(key);
     m_settings.FriendNicks[L"PC1"] = L"Alice";
     m_hosts.AddHost(1, L"PC1");
-    TraceCapture capture;
+    DebugOutputCapture capture;
     EXPECT_EQ(m_hosts.RenameHost(1, L"Bob"), FALSE);
     HostInfo host;
     m_hosts.GetHost(1, host);

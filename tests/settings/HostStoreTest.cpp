@@ -11,7 +11,7 @@
 
 #include "../support/RegistryHelpers.h"
 #include "../support/RegistryTestLock.h"
-#include "../support/TraceCapture.h"
+#include "../support/DebugOutputCapture.h"
 #include "protocol/Hosts.h"
 #include "settings/Settings.h"
 
@@ -224,7 +224,7 @@ TEST_F(HostStoreTest, RenamingANonFriendIsStoredUntilTheNextSaveHosts) {
 }
 
 TEST_F(HostStoreTest, SaveNickWritesTheValueTheMapAndItsTraceLine) {
-    TraceCapture capture;
+    DebugOutputCapture capture;
     EXPECT_EQ(m_settings.SaveNick(L"PC1", L"Alice"), TRUE);
     EXPECT_EQ(StoredNick(L"PC1"), L"Alice");
     EXPECT_EQ(m_settings.FriendNicks, (FriendNickMap{{L"PC1", L"Alice"}}));
@@ -240,7 +240,7 @@ TEST_F(HostStoreTest, SaveNickFailsWhenTheStoreCannotBeCreated) {
                                 nullptr, &key, nullptr),
               ERROR_SUCCESS);
     ::RegCloseKey(key);
-    TraceCapture capture;
+    DebugOutputCapture capture;
     EXPECT_EQ(m_settings.SaveNick(L"PC1", L"Alice"), FALSE);
     EXPECT_TRUE(m_settings.FriendNicks.empty());
     EXPECT_FALSE(testreg::KeyExists(HKEY_LOCAL_MACHINE, kHostsKey));
