@@ -8,44 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "framework/Handles.h"
+#include "DebugOutputCapture.h"
 #include "runtime/Trace.h"
 
 namespace {
-
-// Collects what reaches OutputDebugStringW while it is alive.
-class DebugOutputCapture {
-public:
-    DebugOutputCapture() { s_self = this; m_handler = ::AddVectoredExceptionHandler(1, &Handler); }
-    ~DebugOutputCapture() { ::RemoveVectoredExceptionHandler(m_handler); s_self = nullptr; }
-    std::vector<std::wstring> Lines() {
-        CriticalSectionLock lock(m_lock);
-        return m_lines;
-    }
-
-private:
-    static LONG CALLBACK Handler(EXCEPTION_POINTERS* info) {
-        // Windows raises the wide form; Wine passes the text on as ANSI.
-        const EXCEPTION_RECORD* record = info->ExceptionRecord;
-        if (!s_self || record->NumberParameters < 2) return EXCEPTION_CONTINUE_SEARCH;
-        std::wstring line;
-        if (record->ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C) {
-            line = reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]);
-        } else if (record->ExceptionCode == DBG_PRINTEXCEPTION_C) {
-            for (const char* c = reinterpret_cast<const char*>(record->ExceptionInformation[1]); *c; ++c)
-                line += static_cast<wchar_t>(static_cast<unsigned char>(*c));
-        } else {
-            return EXCEPTION_CONTINUE_SEARCH;
-        }
-        CriticalSectionLock lock(s_self->m_lock);
-        s_self->m_lines.push_back(std::move(line));
-        return EXCEPTION_CONTINUE_EXECUTION;
-    }
-    static inline DebugOutputCapture* s_self = nullptr;
-    PVOID m_handler = nullptr;
-    CriticalSection m_lock;
-    std::vector<std::wstring> m_lines;
-};
 
 int NumberOf(const std::wstring& line) {
     return std::stoi(line.substr(1, line.find(L' ') - 1));

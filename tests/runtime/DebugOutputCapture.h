@@ -1,0 +1,53 @@
+// Collects what reaches OutputDebugStringW while it is alive, from every thread of the test
+// program: the debugger output raises DBG_PRINTEXCEPTION_WIDE_C (Windows) or its ANSI form (Wine),
+// which a vectored handler picks up and continues.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/Handles.h"
+
+class DebugOutputCapture {
+public:
+    DebugOutputCapture() { s_self = this; m_handler = ::AddVectoredExceptionHandler(1, &Handler); }
+    DebugOutputCapture(const DebugOutputCapture&) = delete;
+    DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
+    ~DebugOutputCapture() { ::RemoveVectoredExceptionHandler(m_handler); s_self = nullptr; }
+
+    std::vector<std::wstring> Lines() {
+        CriticalSectionLock lock(m_lock);
+        return m_lines;
+    }
+    // The lines that begin with the prefix.
+    std::vector<std::wstring> LinesStartingWith(const std::wstring& prefix) {
+        std::vector<std::wstring> found;
+        for (auto& line : Lines())
+            if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line);
+        return found;
+    }
+
+private:
+    static LONG CALLBACK Handler(EXCEPTION_POINTERS* info) {
+        const EXCEPTION_RECORD* record = info->ExceptionRecord;
+        if (!s_self || record->NumberParameters < 2) return EXCEPTION_CONTINUE_SEARCH;
+        std::wstring line;
+        if (record->ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C) {
+            line = reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]);
+        } else if (record->ExceptionCode == DBG_PRINTEXCEPTION_C) {
+            for (const char* c = reinterpret_cast<const char*>(record->ExceptionInformation[1]); *c; ++c)
+                line += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+        } else {
+            return EXCEPTION_CONTINUE_SEARCH;
+        }
+        CriticalSectionLock lock(s_self->m_lock);
+        s_self->m_lines.push_back(std::move(line));
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+    static inline DebugOutputCapture* s_self = nullptr;
+    PVOID m_handler = nullptr;
+    CriticalSection m_lock;
+    std::vector<std::wstring> m_lines;
+};
