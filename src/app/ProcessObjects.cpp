@@ -6,6 +6,8 @@
 
 #include "app/MainApp.h"
 #include "runtime/Trace.h"
+#include "runtime/Winsock.h"
 
 CMainApp theApp;           // the application object with its hidden window
+CWinsock theWinsock;       // Winsock 1.1 for the process
 CTraceLock theTraceLock;   // the trace log's lock

@@ -5,6 +5,8 @@
 
 class CMainApp;
 class CTraceLock;
+class CWinsock;
 
 extern CMainApp theApp;
+extern CWinsock theWinsock;
 extern CTraceLock theTraceLock;
