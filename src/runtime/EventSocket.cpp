@@ -56,6 +56,11 @@ bool EventSocket::Attach(SOCKET handle, long /*eventMask*/, bool blocking) {
         }
         // Whatever was asked for: the dispatch loop needs every event (FD_CLOSE above all).
         ok = ok && ::WSAEventSelect(handle, m_event, AllNetworkEvents) == 0;
+        // A thread still running here is ending: its handler closed the socket a moment ago.
+        // From another thread, let it finish and start a new one; on that thread itself there is
+        // nothing to do (a handler must not reopen its own socket).
+        if (ok && !m_thread.IsCurrentThread() && m_thread.IsRunning() && m_thread.IsStopRequested())
+            m_thread.Stop(true, CloseTimeout);
         ok = ok && (m_thread.IsRunning() || m_thread.Start(this));
     }
     if (!ok) {

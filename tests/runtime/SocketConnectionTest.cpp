@@ -135,6 +135,28 @@ TEST_F(SocketConnection, HandlerMayCloseItsOwnSocket) {
     EXPECT_EQ(client.Receive(&byte, 1), 0);
 }
 
+TEST_F(SocketConnection, SocketClosedByItsHandlerServesTheNextConnection) {
+    CRecordingSocket server;
+    server.closeInReceive = true;
+    ConnectInto(server);
+    const auto first = Pattern(100, 1);
+    ASSERT_TRUE(SendAll(client, first.data(), first.size()));
+    ASSERT_TRUE(server.closedByHandler.Wait());
+    // At once, while its old event thread may still be ending, the object takes a new connection.
+    listener.accepted.Reset();
+    EventSocket second;
+    ASSERT_TRUE(ConnectBlocking(second, listener.Port()));
+    ASSERT_TRUE(listener.accepted.Wait());
+    ASSERT_TRUE(listener.acceptResult);
+    EXPECT_TRUE(server.HasEventThread());
+    const auto more = Pattern(50, 2);
+    ASSERT_TRUE(SendAll(second, more.data(), more.size()));
+    ASSERT_TRUE(server.WaitForBytes(first.size() + more.size()));
+    auto expected = first;
+    expected.insert(expected.end(), more.begin(), more.end());
+    EXPECT_EQ(server.Received(), expected);
+}
+
 // Frees itself from its first OnReceive, as a serving connection does when it is done.
 class CSelfDeletingSocket : public EventSocket {
 public:
