@@ -4,10 +4,11 @@
 # sends resuming on FD_WRITE), next to the same stream over the same path sent
 #   (i)  natively on Linux (scripts/bench/native-tcp.c, no Wine), and
 #   (ii) by a minimal Win32 sender under Wine with plain blocking send() and none of our layers.
-# Prints each figure (median of RUNS runs, timed by the receiver from accept to the last byte)
+# Prints each figure (median of RUNS rounds in which the cases take turns, so that a change of
+# load on the machine falls on all of them; timed by the receiver from accept to the last byte)
 # and the two ratios. The target is layer >= 90% of (ii).
 #
-#   scripts/bench-sockets.sh [--no-build]      (as root; RUNS=3 SIZE=67108864 PIECE=2920)
+#   scripts/bench-sockets.sh [--no-build]      (as root; RUNS=5 SIZE=67108864 PIECE=2920)
 #
 # The two hosts are network namespaces joined by a veth pair, with addresses in a private /24
 # that exists only there and TCP timestamps off (1460-byte segments, as on Ethernet). Each host
@@ -15,7 +16,7 @@
 # inside its namespace. Everything is removed on exit, also on failure.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-runs=${RUNS:-3}
+runs=${RUNS:-5}
 size=${SIZE:-67108864}
 piece=${PIECE:-2920}
 [ "$(id -u)" = 0 ] || { echo "bench-sockets.sh: needs root (network namespaces)" >&2; exit 2; }
@@ -110,28 +111,35 @@ measure() {  # measure "receiver command..." -- "sender command..."
 
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-run_case() {  # run_case label receiver... -- sender...
-  local label=$1; shift
-  local figures=()
-  for _ in $(seq "$runs"); do figures+=("$(measure "$@")"); done
-  local middle
-  middle=$(median "${figures[@]}")
-  printf '  %-62s %8s MiB/s   (runs: %s)\n' "$label" "$middle" "${figures[*]}" >&2
-  echo "$middle"
+win() { echo "wine $bench_bin/$1.exe"; }
+labels=("(i)   native Linux sender -> native Linux receiver"
+        "(ii)  plain Win32 sender (Wine) -> plain Win32 receiver (Wine)"
+        "layer EventSocket sender (Wine) -> plain Win32 receiver (Wine)"
+        "      EventSocket sender -> EventSocket receiver (Wine)")
+run_case() {  # run_case index: one measured stream of that case
+  case $1 in
+    0) measure "$work/native-tcp" recv @PORT@ "$size" -- "$work/native-tcp" send "$addr_b" @PORT@ "$size" "$piece" ;;
+    1) measure $(win bench_plain_recv) @PORT@ "$size" -- $(win bench_plain_send) "$addr_b" @PORT@ "$size" "$piece" ;;
+    2) measure $(win bench_plain_recv) @PORT@ "$size" -- $(win bench_layer_send) "$addr_b" @PORT@ "$size" "$piece" ;;
+    3) measure $(win bench_layer_recv) @PORT@ "$size" -- $(win bench_layer_send) "$addr_b" @PORT@ "$size" "$piece" ;;
+  esac
 }
 
-win() { echo "wine $bench_bin/$1.exe"; }
 echo "Socket layer: one $((size / 1048576)) MiB stream in $piece-byte pieces, host A -> host B over veth" \
-     "(TCP timestamps off), median of $runs runs" >&2
-native=$(run_case "(i)   native Linux sender -> native Linux receiver" \
-  "$work/native-tcp" recv @PORT@ "$size" -- "$work/native-tcp" send "$addr_b" @PORT@ "$size" "$piece")
-plain=$(run_case "(ii)  plain Win32 sender (Wine) -> plain Win32 receiver (Wine)" \
-  $(win bench_plain_recv) @PORT@ "$size" -- $(win bench_plain_send) "$addr_b" @PORT@ "$size" "$piece")
-layer=$(run_case "layer EventSocket sender (Wine) -> plain Win32 receiver (Wine)" \
-  $(win bench_plain_recv) @PORT@ "$size" -- $(win bench_layer_send) "$addr_b" @PORT@ "$size" "$piece")
-both=$(run_case "      EventSocket sender -> EventSocket receiver (Wine)" \
-  $(win bench_layer_recv) @PORT@ "$size" -- $(win bench_layer_send) "$addr_b" @PORT@ "$size" "$piece")
-awk -v l="$layer" -v p="$plain" -v n="$native" -v b="$both" 'BEGIN {
+     "(TCP timestamps off); median of $runs rounds, the cases taking turns within each round" >&2
+declare -a figures=("" "" "" "")
+for round in $(seq "$runs"); do
+  for index in 0 1 2 3; do figures[$index]+="$(run_case $index) "; done
+done
+declare -a medians
+for index in 0 1 2 3; do
+  medians[$index]=$(median ${figures[$index]})
+  printf '  %-62s %8s MiB/s   (runs: %s)\n' "${labels[$index]}" "${medians[$index]}" "${figures[$index]% }" >&2
+done
+sender_stats=$(cat "$work"/send-*.txt | awk '/^SENT wouldblock/ { split($2, w, "="); split($3, f, "="); wb += w[2]; fd += f[2]; n++ }
+  END { if (n) printf "%.1f WSAEWOULDBLOCK and %.1f FD_WRITE per stream", wb / n, fd / n }')
+echo "  layer sender, on average: $sender_stats" >&2
+awk -v n="${medians[0]}" -v p="${medians[1]}" -v l="${medians[2]}" -v b="${medians[3]}" 'BEGIN {
   printf "  ratio layer / (ii) plain Win32: %.3f   (target >= 0.90: %s)\n", l / p, (l / p >= 0.9 ? "met" : "NOT met")
   printf "  ratio layer / (i)  native:      %.3f\n", l / n
   printf "  ratio layer at both ends / (ii): %.3f\n", b / p

@@ -115,7 +115,7 @@ private:
     bool WaitForEvent();
     DWORD EndDispatch(DWORD exitCode) noexcept;
 
-    // Fields in the order of the design, then the loop's record.
+    // The socket's state, then the loop's record.
     std::atomic<SOCKET> m_socket{INVALID_SOCKET};
     std::atomic<int> m_lastError{0};
     WSAEVENT m_event = nullptr;         // set before the thread starts, cleared after it ended

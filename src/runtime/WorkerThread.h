@@ -72,7 +72,7 @@ protected:
 
 public:
     // Sets the stop flag (the body polls IsStopRequested); returns its previous value.
-    // (Declared last: the virtual operations keep the order of the design.)
+    // (Declared last, after the thread hooks, to keep the virtual table in its usual order.)
     virtual LONG RequestStop();
 
 private:
@@ -90,7 +90,8 @@ private:
     static unsigned __stdcall ThreadEntry(void* argument);
     static void ReportCrash() noexcept;
 
-    // Fields in the order of the design; the last two are private bookkeeping.
+    // The thread's identity, the start block, the stop flag and the signature; then private
+    // bookkeeping.
     std::atomic<DWORD> m_threadId{0};
     std::atomic<HANDLE> m_handle{INVALID_HANDLE_VALUE};
     StartBlock m_start{nullptr, nullptr};
