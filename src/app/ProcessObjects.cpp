@@ -6,6 +6,7 @@
 
 #include "app/MainApp.h"
 #include "runtime/Trace.h"
+#include "runtime/Winsock.h"
 #include "settings/Settings.h"
 #include "skin/Skin.h"
 
@@ -15,4 +16,5 @@ CMainApp theApp;           // the application object with its hidden window
 // The checksum table comes here in the order, but theChecksum (protocol/Checksum.cpp) is built
 // by the compiler (constant initialisation): it exists before every object of this list and
 // has nothing to undo at exit, so it needs no definition here.
+CWinsock theWinsock;       // Winsock 1.1 for the process
 CTraceLock theTraceLock;   // the trace log's lock

@@ -8,8 +8,10 @@ class CSettings;
 class CMainApp;
 class CSettings;
 class CTraceLock;
+class CWinsock;
 
 extern CSkin theSkin;
 extern CSettings theSettings;
 extern CMainApp theApp;
+extern CWinsock theWinsock;
 extern CTraceLock theTraceLock;

@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "framework/Handles.h"
 #include "runtime/Trace.h"
 #include "support/DebugOutputCapture.h"
 

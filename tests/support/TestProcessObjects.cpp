@@ -1,9 +1,11 @@
 // The process-wide objects of a Windows test program, in the program's order (see
 // src/app/ProcessObjects.cpp); the application object is left out: tests build their own windows.
 #include "runtime/Trace.h"
+#include "runtime/Winsock.h"
 #include "settings/Settings.h"
 #include "skin/Skin.h"
 
 CSkin theSkin;
 CSettings theSettings;     // the settings record (tests change its fields as they need)
+CWinsock theWinsock;
 CTraceLock theTraceLock;
