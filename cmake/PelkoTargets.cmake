@@ -40,13 +40,21 @@ function(pelko_native_test name)
   endif()
 endfunction()
 
+# pelko_windows_test(name files... [RESOURCE_LOCK lock]): tests that share something machine-wide
+# within the test sandbox (a window class found by name, the desktop's foreground) take a lock,
+# so CTest never runs two of them at once.
 function(pelko_windows_test name)
   if(PELKO_WINDOWS)
-    add_executable(${name} ${ARGN})
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "RESOURCE_LOCK" "")
+    add_executable(${name} ${arg_UNPARSED_ARGUMENTS})
     target_link_libraries(${name} PRIVATE pelko_win pelko_test_support GTest::gtest_main ${PELKO_STATIC_LINK})
     target_compile_definitions(${name} PRIVATE ${PELKO_WIN_DEFINES})
     target_compile_options(${name} PRIVATE ${PELKO_WARNINGS})
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST PROPERTIES LABELS windows TIMEOUT 120)
+    set(lock)
+    if(arg_RESOURCE_LOCK)
+      set(lock RESOURCE_LOCK ${arg_RESOURCE_LOCK})
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST PROPERTIES LABELS windows TIMEOUT 120 ${lock})
   endif()
 endfunction()
 

@@ -8,14 +8,14 @@
 #define IDI_CHECK             149  // check mark of the host list
 #define IDI_PELKO_LOCKED      151  // tray while the local clipboard is locked
 
-// Bitmaps used by the skin
-#define IDB_SKIN_142          142
-#define IDB_SKIN_143          143
-#define IDB_SKIN_144          144
-#define IDB_SKIN_145          145
-#define IDB_SKIN_146          146
-#define IDB_SKIN_147          147
-#define IDB_SKIN_148          148
+// Bitmaps used by the skin (drawn by art/make_art.py on the default base colour)
+#define IDB_SKIN_142          142  // 8 x 8 pattern: paper
+#define IDB_SKIN_143          143  // 8 x 8 pattern: pale green selection hatch
+#define IDB_SKIN_144          144  // 16 x 16 tile: panel texture
+#define IDB_SKIN_145          145  // 15 x 14: close button glyph
+#define IDB_SKIN_146          146  // 8 x 8 pattern: panel
+#define IDB_SKIN_147          147  // 8 x 8 pattern: window background
+#define IDB_SKIN_148          148  // 32 x 32: the program's mark on the base colour
 
 // Menus and dialogs
 #define IDR_TRAY_MENU         135

@@ -3,16 +3,43 @@
 #include <objbase.h>
 #include <ole2.h>
 
+#include "app/ShowMessage.h"
 #include "app/WindowMessages.h"
 
+bool CMainApp::HandOverToRunningCopy() {
+    HWND running = ::FindWindowW(kHiddenWindowClass, nullptr);
+    if (!running) return false;
+    ::PostMessageW(running, WM_OPENMAINWINDOW, 0, 0);
+    return true;
+}
+
+bool CMainApp::FailStartup(const wchar_t* text) {
+    ShowMessage(text, MB_ICONERROR);
+    return false;
+}
+
 bool CMainApp::InitInstance() {
+    // COM and OLE for the clipboard's data objects; a failure shows later, where they are used.
+    // (No ActiveX controls are hosted and the system draws 3D controls itself: nothing to enable.)
     ::CoInitialize(nullptr);
     ::OleInitialize(nullptr);
 
-    // A running copy takes over: it shows its main window, this copy ends silently.
-    if (HWND running = ::FindWindowW(kHiddenWindowClass, nullptr)) {
-        ::PostMessageW(running, WM_OPENMAINWINDOW, 0, 0);
-        return false;
-    }
-    return false;
+    // A second copy ends here, silently: no message box, no tray icon, no network.
+    if (HandOverToRunningCopy()) return false;
+
+    // Then, in this order, as each subsystem joins the program:
+    //   settings:      if (!theSettings.Load()) return FailStartup(L"Failed to load settings");
+    //   sound events:  registered; the result does not matter
+    //   skin:          if (!theSkin.Init()) return FailStartup(L"Failed to initialize resources");
+    //   server:        if (!theServer.Init()) return FailStartup(L"Failed to initialize server");
+
+    // The hidden window joins the clipboard viewer chain as it is created; its failure has no
+    // message of its own.
+    if (!m_hiddenWnd.Create()) return false;
+    SetMainWindow(&m_hiddenWnd);
+
+    // The progress window's thread starts here (its result does not matter).
+
+    m_hiddenWnd.AddTrayIcon();
+    return true;
 }

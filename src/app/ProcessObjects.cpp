@@ -6,6 +6,8 @@
 
 #include "app/MainApp.h"
 #include "runtime/Trace.h"
+#include "settings/Settings.h"
 
+CSettings theSettings;     // the settings record
 CMainApp theApp;           // the application object with its hidden window
 CTraceLock theTraceLock;   // the trace log's lock

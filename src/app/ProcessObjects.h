@@ -4,7 +4,9 @@
 #pragma once
 
 class CMainApp;
+class CSettings;
 class CTraceLock;
 
+extern CSettings theSettings;
 extern CMainApp theApp;
 extern CTraceLock theTraceLock;

@@ -71,6 +71,11 @@ struct MenuTraits {
     static Handle Invalid() noexcept { return nullptr; }
     static void Close(Handle h) noexcept { ::DestroyMenu(h); }
 };
+struct DcTraits {                // memory device contexts from CreateCompatibleDC
+    using Handle = HDC;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DeleteDC(h); }
+};
 struct SocketTraits {
     using Handle = SOCKET;
     static Handle Invalid() noexcept { return INVALID_SOCKET; }
@@ -88,6 +93,7 @@ using UniqueGlobal = UniqueHandle<GlobalTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
+using UniqueDc = UniqueHandle<DcTraits>;
 using UniqueSocket = UniqueHandle<SocketTraits>;
 using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
 
@@ -118,6 +124,20 @@ public:
 private:
     HDC m_dc;
     HGDIOBJ m_old;
+};
+
+// A window's device context (GetDC) for the scope; released with ReleaseDC.
+class WindowDcGuard {
+public:
+    explicit WindowDcGuard(HWND hwnd) noexcept : m_hwnd(hwnd), m_dc(::GetDC(hwnd)) {}
+    WindowDcGuard(const WindowDcGuard&) = delete;
+    WindowDcGuard& operator=(const WindowDcGuard&) = delete;
+    ~WindowDcGuard() { if (m_dc) ::ReleaseDC(m_hwnd, m_dc); }
+    [[nodiscard]] HDC Get() const noexcept { return m_dc; }
+
+private:
+    HWND m_hwnd;
+    HDC m_dc;
 };
 
 // A critical section and its scoped holder.

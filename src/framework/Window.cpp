@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "framework/Application.h"
+#include "framework/UiThread.h"
 #include "runtime/Trace.h"
 
 HINSTANCE ModuleInstance() {
@@ -74,11 +75,15 @@ void CWindow::DestroyWindow() {
 }
 
 void CWindow::CenterWindow() {
+    CenterOnScreen(m_hwnd);
+}
+
+void CenterOnScreen(HWND hwnd) {
     RECT window{};
-    if (!m_hwnd || !::GetWindowRect(m_hwnd, &window)) return;
+    if (!hwnd || !::GetWindowRect(hwnd, &window)) return;
     RECT area{};
     MONITORINFO info{sizeof(info)};
-    if (::GetMonitorInfoW(::MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTONEAREST), &info)) {
+    if (::GetMonitorInfoW(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &info)) {
         area = info.rcWork;
     } else {
         ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
@@ -87,7 +92,7 @@ void CWindow::CenterWindow() {
     const int height = window.bottom - window.top;
     const int x = area.left + ((area.right - area.left) - width) / 2;
     const int y = area.top + ((area.bottom - area.top) - height) / 2;
-    ::SetWindowPos(m_hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT CWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -111,6 +116,7 @@ LRESULT CALLBACK CWindow::StaticWindowProc(HWND hwnd, UINT message, WPARAM wPara
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->m_hwnd = nullptr;
         if (CApplication* app = CApplication::Current()) app->OnWindowDestroyed(self);
+        if (CUiThread* thread = CUiThread::Current()) thread->OnWindowDestroyed(self);
         self->OnFinalDestroy();  // may free the object: nothing touches it after this
     }
     return result;

@@ -20,8 +20,9 @@ public:
     // CreateWindowExW with this object attached. Returns whether the window was created.
     bool CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style,
                   int x, int y, int width, int height, HWND parent, HMENU menu = nullptr);
-    // Destroys the window if it exists (the object stays).
-    void DestroyWindow();
+    // Destroys the window if it exists (the object stays). Windows that must do something
+    // before their window goes (leave a chain, remove an icon) override it.
+    virtual void DestroyWindow();
 
     [[nodiscard]] HWND Hwnd() const noexcept { return m_hwnd; }
     [[nodiscard]] bool IsWindowValid() const noexcept { return m_hwnd && ::IsWindow(m_hwnd); }
@@ -47,3 +48,6 @@ private:
 
 // The module that holds the program's resources (the executable).
 HINSTANCE ModuleInstance();
+
+// Centres a top-level window on the work area of its monitor (keeps its size and z-order).
+void CenterOnScreen(HWND hwnd);

@@ -1,0 +1,152 @@
+#include "clipboard/HiddenWnd.h"
+
+#include "app/ShowMessage.h"
+#include "app/WindowMessages.h"
+#include "framework/Application.h"
+#include "resource.h"
+#include "runtime/Trace.h"
+#include "settings/Settings.h"
+#include "ui/MainWnd.h"
+
+CHiddenWnd::CHiddenWnd() : m_taskbarCreated(::RegisterWindowMessageW(L"TaskbarCreated")) {}
+
+// The main window object (if any) goes first; its window goes with it without calling back.
+CHiddenWnd::~CHiddenWnd() = default;
+
+bool CHiddenWnd::Create() {
+    HICON icon = static_cast<HICON>(
+        ::LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDI_PELKO), IMAGE_ICON, 16, 16, LR_SHARED));
+    if (!RegisterWindowClass(kHiddenWindowClass, CS_DBLCLKS, nullptr, nullptr, icon)) return false;
+    return CreateEx(WS_EX_TOOLWINDOW, kHiddenWindowClass, nullptr, WS_POPUP, 0, 0, 0, 0, ::GetDesktopWindow());
+}
+
+void CHiddenWnd::DestroyWindow() {
+    // Leaving the clipboard viewer chain (and stopping its watchdog timer) comes first, here.
+    CWindow::DestroyWindow();
+}
+
+LRESULT CHiddenWnd::OnCreate(WPARAM wParam, LPARAM lParam) {
+    if (DefaultProc(WM_CREATE, wParam, lParam) == -1) return -1;
+    // Joining the clipboard viewer chain and starting its watchdog timer come here.
+    return 0;
+}
+
+bool CHiddenWnd::MainWindowExists() const noexcept {
+    return m_mainWnd && m_mainWnd->IsWindowValid();
+}
+
+bool CHiddenWnd::CreateMainWindow() {
+    if (MainWindowExists()) return true;
+    m_mainWnd = std::make_unique<CMainWnd>();
+    if (!m_mainWnd->Create()) {
+        m_mainWnd.reset();   // also destroys a window that failed half-way
+        ExTrace(L"HiddenWnd: main window not created (%d)", static_cast<int>(::GetLastError()));
+        ShowMessage(L"Failed to create main window", MB_ICONERROR);
+        return false;
+    }
+    // Closing the window frees its object and clears this pointer.
+    m_mainWnd->SetOnGone([this] { m_mainWnd.reset(); });
+    m_mainWnd->CenterWindow();
+    ::ShowWindow(m_mainWnd->Hwnd(), SW_SHOW);
+    ::SetForegroundWindow(m_mainWnd->Hwnd());
+    return true;
+}
+
+void CHiddenWnd::OpenMainWindow() {
+    if (MainWindowExists()) {
+        ::SetForegroundWindow(m_mainWnd->Hwnd());
+        ::SetFocus(m_mainWnd->Hwnd());
+        return;
+    }
+    CreateMainWindow();
+}
+
+void CHiddenWnd::AddTrayIcon() {
+    m_trayIcon.Add(Hwnd(), theSettings.Locked != FALSE);
+}
+
+void CHiddenWnd::ToggleLock() {
+    theSettings.Locked = !theSettings.Locked;
+    m_trayIcon.SetLocked(theSettings.Locked != FALSE);
+}
+
+void CHiddenWnd::Exit() {
+    // The server coordinator's shutdown (departure broadcast, sockets, client) comes first, here.
+    m_trayIcon.Delete();
+    DestroyWindow();   // the application's main window: its end posts WM_QUIT
+    if (CApplication* app = CApplication::Current()) app->ExitInstance();
+}
+
+void CHiddenWnd::OnTrayNotify(UINT mouseMessage) {
+    if (mouseMessage != WM_RBUTTONUP) return;
+    // While the main window is open it answers the click: "Exit" waits until it is closed.
+    if (MainWindowExists()) {
+        ::SetForegroundWindow(m_mainWnd->Hwnd());
+        ::SetFocus(m_mainWnd->Hwnd());
+        return;
+    }
+    OpenTrayMenu();
+}
+
+std::vector<TrayMenuHost> CHiddenWnd::ListTrayHosts() const {
+    // The host table lists its hosts here (nick name, address, friend flag) once it exists.
+    return {};
+}
+
+void CHiddenWnd::OpenTrayMenu() {
+    if (!m_trayMenu.Load()) return;
+    POINT cursor{};
+    if (!::GetCursorPos(&cursor) || !m_trayMenu.Popup()) return;
+    m_trayMenu.Prepare(theSettings.Locked != FALSE, theSettings.ShowFriendsOnly != FALSE, ListTrayHosts());
+    // Shown (with no size) and in the foreground, the window lets the menu close when the user
+    // clicks elsewhere.
+    ::ShowWindow(Hwnd(), SW_SHOW);
+    ::SetForegroundWindow(Hwnd());
+    const UINT command = m_trayMenu.Track(Hwnd(), cursor);
+    ::ShowWindow(Hwnd(), SW_HIDE);
+    OnTrayCommand(command);
+}
+
+void CHiddenWnd::OnTrayCommand(UINT command) {
+    switch (command) {
+        case 0:
+            break;   // dismissed
+        case ID_TRAY_EXIT:
+            Exit();
+            break;
+        case ID_TRAY_OPEN_MAIN:
+            CreateMainWindow();
+            break;
+        case ID_TRAY_LOCK:
+            ToggleLock();
+            break;
+        default:
+            // A host item: its address goes to the placement of that host's remote clipboard.
+            if (const std::optional<DWORD> address = m_trayMenu.HostAddress(command)) {
+                ExTrace(L"Tray: host %u.%u.%u.%u chosen", (*address >> 24) & 0xFF, (*address >> 16) & 0xFF,
+                        (*address >> 8) & 0xFF, *address & 0xFF);
+            }
+            break;
+    }
+}
+
+LRESULT CHiddenWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            return OnCreate(wParam, lParam);
+        // The clipboard viewer chain's WM_DRAWCLIPBOARD, WM_CHANGECBCHAIN and watchdog WM_TIMER,
+        // and the delayed rendering's WM_RENDERFORMAT, are handled here as they join.
+        case WM_TRAYNOTIFY:
+            OnTrayNotify(static_cast<UINT>(lParam));
+            return 0;
+        case WM_OPENMAINWINDOW:
+            OpenMainWindow();
+            return 0;
+        default:
+            if (message == m_taskbarCreated && m_taskbarCreated != 0 && m_trayIcon.IsAdded()) {
+                AddTrayIcon();   // a restarted task bar has forgotten the icon
+                return 0;
+            }
+            return DefaultProc(message, wParam, lParam);
+    }
+}

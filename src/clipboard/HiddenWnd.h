@@ -1,0 +1,61 @@
+// The hidden window: the program's anchor on the window manager and the application's main
+// window (its destruction ends the message loop). It is never shown (no size; the tray menu
+// shows it only while the menu is open). It owns the tray icon and its menu and the main window
+// object, answers a second start of the program (WM_OPENMAINWINDOW), and is the program's place
+// in the clipboard viewer chain. Everything here runs on the main thread.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "framework/Window.h"
+#include "ui/TrayIcon.h"
+#include "ui/TrayMenu.h"
+
+class CMainWnd;
+
+class CHiddenWnd : public CWindow {
+public:
+    CHiddenWnd();
+    ~CHiddenWnd() override;
+
+    // Registers "Pelko Hidden Window Class" and creates the window. True if it was created.
+    bool Create();
+    // Leaves what the window has joined, then destroys it.
+    void DestroyWindow() override;
+
+    // The main window object while its window exists, else null.
+    [[nodiscard]] CMainWnd* MainWnd() const noexcept { return m_mainWnd.get(); }
+    [[nodiscard]] bool MainWindowExists() const noexcept;
+    // Creates, centres, shows and raises the main window. On failure tells the user
+    // "Failed to create main window" and the program goes on without it.
+    bool CreateMainWindow();
+    // A second start, or the tray: raise the main window if it exists, else create it.
+    void OpenMainWindow();
+
+    // The tray icon, after the settings' lock state.
+    void AddTrayIcon();
+    [[nodiscard]] const CTrayIcon& TrayIcon() const noexcept { return m_trayIcon; }
+    // "Lock": toggles the lock state and shows it in the tray icon. Not saved.
+    void ToggleLock();
+    // "Exit": removes the tray icon and destroys this window, which ends the message loop.
+    void Exit();
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    LRESULT OnCreate(WPARAM wParam, LPARAM lParam);
+    void OnTrayNotify(UINT mouseMessage);
+    void OpenTrayMenu();
+    void OnTrayCommand(UINT command);
+    // The known hosts for the tray menu, in the host table's order.
+    std::vector<TrayMenuHost> ListTrayHosts() const;
+
+    std::unique_ptr<CMainWnd> m_mainWnd;
+    CTrayIcon m_trayIcon;
+    CTrayMenu m_trayMenu;
+    const UINT m_taskbarCreated;   // sent to top-level windows when the task bar (re)starts
+};

@@ -1,0 +1,125 @@
+// Helpers for Windows tests that drive this process's own windows from a second thread while the
+// thread under test sits in a modal loop (a dialog, a menu). Windows are found by polling with a
+// generous limit: there is no event for "a window of another thread has appeared".
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace uitest {
+
+constexpr DWORD kGenerousMs = 30000;
+
+inline std::wstring ClassOf(HWND hwnd) {
+    wchar_t name[128] = {};
+    ::GetClassNameW(hwnd, name, 128);
+    return name;
+}
+
+inline std::wstring TextOf(HWND hwnd) {
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// A visible top-level window of this process with the class that the predicate accepts, or null.
+inline HWND FindProcessWindow(const wchar_t* className, const std::function<bool(HWND)>& accept = {}) {
+    struct Search {
+        const wchar_t* className;
+        const std::function<bool(HWND)>* accept;
+        HWND found;
+    } search{className, &accept, nullptr};
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM parameter) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(parameter);
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(hwnd, &pid);
+            if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd) || ClassOf(hwnd) != s->className) return TRUE;
+            if (*s->accept && !(*s->accept)(hwnd)) return TRUE;
+            s->found = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Waits until such a window exists; null after the limit (or when stop is set).
+inline HWND WaitForProcessWindow(const wchar_t* className, const std::function<bool(HWND)>& accept = {},
+                                 const std::atomic<bool>* stop = nullptr, DWORD limitMs = kGenerousMs) {
+    const ULONGLONG end = ::GetTickCount64() + limitMs;
+    for (;;) {
+        if (HWND hwnd = FindProcessWindow(className, accept)) return hwnd;
+        if ((stop && stop->load()) || ::GetTickCount64() > end) return nullptr;
+        ::Sleep(10);
+    }
+}
+
+// Waits until the window is gone or hidden.
+inline bool WaitForWindowGone(HWND hwnd, DWORD limitMs = kGenerousMs) {
+    const ULONGLONG end = ::GetTickCount64() + limitMs;
+    while (::IsWindow(hwnd) && ::IsWindowVisible(hwnd)) {
+        if (::GetTickCount64() > end) return false;
+        ::Sleep(10);
+    }
+    return true;
+}
+
+inline void PostKey(HWND hwnd, UINT key) {
+    ::PostMessageW(hwnd, WM_KEYDOWN, key, 1);
+    ::PostMessageW(hwnd, WM_KEYUP, key, 0xC0000001);
+}
+
+// Processes this thread's pending messages until the condition holds (or the limit passes).
+inline bool PumpUntil(const std::function<bool()>& condition, DWORD limitMs = kGenerousMs) {
+    const ULONGLONG end = ::GetTickCount64() + limitMs;
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(msg.wParam));   // leave it for the caller
+                return condition();
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        if (condition()) return true;
+        if (::GetTickCount64() > end) return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+// Watches, while the code under test runs, for a window of the class to appear; dismisses each
+// one with Escape and counts it. Used to prove that something did NOT open a menu or a box:
+// a menu or box that opened would hold the tested call until dismissed, so it cannot be missed.
+class WindowWatch {
+public:
+    explicit WindowWatch(const wchar_t* className) : m_className(className) {
+        m_thread = std::thread([this] {
+            while (!m_stop.load()) {
+                if (HWND hwnd = WaitForProcessWindow(m_className.c_str(), {}, &m_stop)) {
+                    ++m_seen;
+                    PostKey(hwnd, VK_ESCAPE);
+                    WaitForWindowGone(hwnd);
+                }
+            }
+        });
+    }
+    ~WindowWatch() { Stop(); }
+    int Stop() {
+        m_stop = true;
+        if (m_thread.joinable()) m_thread.join();
+        return m_seen.load();
+    }
+
+private:
+    std::wstring m_className;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_seen{0};
+    std::thread m_thread;
+};
+
+}  // namespace uitest
