@@ -397,8 +397,8 @@ class Host:
         etc = os.path.join(self.dir, "etc")
         os.makedirs(etc)
         with open(os.path.join(etc, "hosts"), "w") as f:
-            f.write("127.0.0.1\tlocalhost\n127.0.1.1\t%s\n%s\t%s\n::1\tlocalhost\n"
-                    % (self.name, self.address, self.name))
+            # The host's name resolves to its LAN address, as a Windows computer's name does.
+            f.write("127.0.0.1\tlocalhost\n%s\t%s\n::1\tlocalhost\n" % (self.address, self.name))
         with open(os.path.join(etc, "resolv.conf"), "w") as f:
             f.write("nameserver 127.0.0.1\n")
         copy = subprocess.Popen(["cp", "-a", TEMPLATE_PREFIX, self.prefix])

@@ -57,6 +57,8 @@ class LanTestCase(unittest.TestCase):
             self.lan.__enter__()
         self.hosts = self.lan.hosts
         self._first_program = [len(h.programs) for h in self.hosts]
+        # On a shared LAN the trace logs hold earlier tests' lines too: this test looks from here.
+        self._trace_marks = {h.name: h.trace.refresh() for h in self.hosts}
         self.addCleanup(self._end_test)
 
     def _end_test(self):
@@ -88,6 +90,13 @@ class LanTestCase(unittest.TestCase):
         self.lan.save_results(directory)
 
     # --- helpers that read the user's view --------------------------------------------------
+
+    def wait_trace(self, host, pattern, timeout=WAIT_S):
+        """Waits for a trace line of this test that matches; returns (index, line)."""
+        return host.trace.wait_for(pattern, timeout, start=self._trace_marks[host.name])
+
+    def find_trace(self, host, pattern):
+        return host.trace.find(pattern, start=self._trace_marks[host.name])
 
     def wait_window(self, host, class_name, timeout_ms=WAIT_MS, visible=False):
         """Waits for a window of the class; returns its handle as the driver prints it."""

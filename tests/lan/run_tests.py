@@ -1,10 +1,13 @@
-"""Runs the LAN tests (test_*.py beside this file, or the names given) one after the other,
-prints one line per test and a last line "N passed, N failed". Exit code 1 if any failed.
+"""Runs the LAN tests (test_*.py beside this file, or the names given), whole test classes spread
+over PELKO_LAN_JOBS worker processes (2 by default; --jobs N), prints one line per test and a last
+line "N passed, N failed". Exit code 1 if any failed.
 An interrupt or SIGTERM still tears every LAN down (the tests' clean-ups and lanhosts' exit hook)."""
 
 import os
 import signal
+import subprocess
 import sys
+import threading
 import time
 import unittest
 
@@ -12,6 +15,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
 import lanhosts  # noqa: E402
+
+TALLY = "@@tally"
 
 
 class LineResult(unittest.TestResult):
@@ -55,32 +60,96 @@ class LineResult(unittest.TestResult):
         self._line("PASS", test, " (expected failure)")
 
 
-def main(argv):
-    def stop(signum, frame):
-        raise KeyboardInterrupt("signal %d" % signum)
-    signal.signal(signal.SIGTERM, stop)
-    signal.signal(signal.SIGHUP, stop)
-
-    lanhosts.remove_stale_namespaces()
-    lanhosts.prepare_template()
-    loader = unittest.TestLoader()
-    if argv:
-        suite = loader.loadTestsFromNames(argv)
-    else:
-        suite = loader.discover(HERE, pattern="test_*.py", top_level_dir=HERE)
+def run_worker(names):
+    """Runs the named tests in this process; prints a line per test and the tally."""
+    suite = unittest.TestLoader().loadTestsFromNames(names)
     result = LineResult()
-    started = time.monotonic()
     try:
         suite.run(result)
     except KeyboardInterrupt:
         print("interrupted", flush=True)
         result.errors.append((None, "interrupted"))
     failed = len(result.failures) + len(result.errors) + len(result.unexpectedSuccesses)
-    if result.skipped:
-        print("%d skipped" % len(result.skipped))
+    print("%s %d %d %d" % (TALLY, result.passed, failed, len(result.skipped)), flush=True)
+    return 1 if failed else 0
+
+
+def test_classes(names):
+    """The tests to run, grouped by class (a class may share one LAN among its tests)."""
+    loader = unittest.TestLoader()
+    suite = loader.loadTestsFromNames(names) if names else \
+        loader.discover(HERE, pattern="test_*.py", top_level_dir=HERE)
+    classes = {}
+
+    def walk(item):
+        if isinstance(item, unittest.TestSuite):
+            for child in item:
+                walk(child)
+        elif isinstance(item, unittest.TestCase):
+            classes.setdefault(item.id().rsplit(".", 1)[0], []).append(item.id())
+        else:
+            raise SystemExit("cannot load tests: %r" % item)
+    walk(suite)
+    return list(classes.values())
+
+
+def main(argv):
+    def stop(signum, frame):
+        raise KeyboardInterrupt("signal %d" % signum)
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGHUP, stop)
+
+    if argv[:1] == ["--worker"]:
+        return run_worker(argv[1:])
+    jobs = int(os.environ.get("PELKO_LAN_JOBS", "2"))
+    if argv[:1] == ["--jobs"]:
+        jobs, argv = int(argv[1]), argv[2:]
+
+    lanhosts.remove_stale_namespaces()
+    lanhosts.prepare_template()
+    groups = sorted(test_classes(argv), key=len, reverse=True)
+    # Whole classes to workers, the largest first to the least loaded: hosts of different
+    # workers start and run side by side (their names, addresses and displays never meet).
+    shares = [[] for _ in range(max(1, min(jobs, len(groups))))]
+    for group in groups:
+        min(shares, key=len).extend(group)
+    started = time.monotonic()
+    workers = [subprocess.Popen([sys.executable, os.path.abspath(__file__), "--worker"] + share,
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+               for share in shares if share]
+    tallies = []
+
+    def forward(worker):
+        for line in worker.stdout:
+            if line.startswith(TALLY):
+                tallies.append([int(n) for n in line.split()[1:]])
+            else:
+                sys.stdout.write(line)
+                sys.stdout.flush()
+
+    readers = [threading.Thread(target=forward, args=(w,)) for w in workers]
+    for reader in readers:
+        reader.start()
+    try:
+        for worker in workers:
+            worker.wait()
+    except KeyboardInterrupt:
+        print("interrupted: ending the workers", flush=True)
+        for worker in workers:
+            if worker.poll() is None:
+                worker.send_signal(signal.SIGTERM)
+        for worker in workers:
+            worker.wait()
+    for reader in readers:
+        reader.join()
+    passed = sum(t[0] for t in tallies)
+    failed = sum(t[1] for t in tallies) + (len(workers) - len(tallies))   # a worker that died counts
+    skipped = sum(t[2] for t in tallies)
+    if skipped:
+        print("%d skipped" % skipped)
     print("LAN tests took %.0f s" % (time.monotonic() - started))
-    print("%d passed, %d failed" % (result.passed, failed))
-    return 1 if failed or result.testsRun == 0 else 0
+    print("%d passed, %d failed" % (passed, failed))
+    return 1 if failed or passed == 0 else 0
 
 
 if __name__ == "__main__":

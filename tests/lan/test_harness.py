@@ -81,7 +81,7 @@ class TeardownTest(LanTestCase):
     def test_close_leaves_nothing_behind(self):
         a, b = self.hosts
         a.start_program(STANDIN)
-        a.trace.wait_for("Stand-in: tray icon added", 60)
+        self.wait_trace(a, "Stand-in: tray icon added")
         namespaces = [h.netns for h in self.hosts] + [self.lan.bridge_ns]
         displays = [h.display for h in self.hosts]
         pids = [p.pid for p in a.programs]
@@ -105,7 +105,7 @@ class DriverTest(LanTestCase):
     def start_standin(self, *args):
         host = self.hosts[0]
         program = host.start_program(STANDIN, args=args)
-        host.trace.wait_for("Stand-in: tray icon added 1", 60)
+        self.wait_trace(host, "Stand-in: tray icon added 1")
         return host, program
 
     def test_text_format_and_file_list_round_trip(self):
@@ -123,9 +123,9 @@ class DriverTest(LanTestCase):
 
     def test_pasting_a_promised_format_makes_its_owner_render_it(self):
         host, _ = self.start_standin("promise", "Pelko Test Delayed", "späte Daten")
-        self.assertIsNone(host.trace.find("Stand-in: rendered"))
+        self.assertIsNone(self.find_trace(host, "Stand-in: rendered"))
         self.assertEqual("späte Daten\n", host.driver_ok("getclip", "Pelko Test Delayed", "--wtext").stdout)
-        host.trace.wait_for("Stand-in: rendered", 10)
+        self.wait_trace(host, "Stand-in: rendered")
 
     def test_windows_are_found_described_and_messaged(self):
         host, program = self.start_standin()
@@ -152,15 +152,15 @@ class DriverTest(LanTestCase):
         self.assertEqual("title\tPelko", lines[0])
         self.assertIn("Stand-in message", [line.split("\t")[-1] for line in lines])
         host.driver_ok("press", "--class", DIALOG_CLASS, 2)   # IDCANCEL
-        host.trace.wait_for("Stand-in: message box returned 2$", 30)
+        self.wait_trace(host, "Stand-in: message box returned 2$")
         host.driver_ok("wait", "--class", DIALOG_CLASS, "--gone", "--timeout", WAIT_MS)
 
     def test_tray_menu_items_are_picked_by_keys_and_the_process_end_is_seen(self):
         host, program = self.start_standin()
         host.driver_ok("tray", "escape")
-        host.trace.wait_for("Stand-in: tray menu chose 0$", 30)
+        self.wait_trace(host, "Stand-in: tray menu chose 0$")
         host.driver_ok("tray", "up", "return")      # the last item: "Exit"
-        host.trace.wait_for("Stand-in: tray menu chose 32771$", 30)
+        self.wait_trace(host, "Stand-in: tray menu chose 32771$")
         # Already gone or ending: either way the driver returns once no such process runs.
         host.driver_ok("wait-exit", STANDIN_IMAGE, "--timeout", WAIT_MS)
         self.assertEqual(0, program.wait(30))
