@@ -17,8 +17,9 @@ machine-wide; and its own wineserver, started inside its namespaces before any o
 of the prefix (Wine's sockets belong to the server's namespace). No Wine process ever runs in the
 machine's own namespaces.
 
-Names carry the harness's process id, so parallel runs do not clash; namespaces left behind by a
-run that was killed outright are removed by the next run (only those whose process is gone).
+Names carry the harness's process id, so parallel runs do not clash; namespaces and folders left
+behind by a run that was killed outright are removed by remove_stale_runs() (only those whose
+process is gone).
 Everything is torn down by close(), also when a test fails or the run is interrupted.
 """
 
@@ -67,8 +68,9 @@ def prepare_template():
     _run([os.path.join(ROOT, "scripts", "wine-prefix.sh"), TEMPLATE_PREFIX], timeout=300)
 
 
-def remove_stale_namespaces():
-    """Removes the namespaces of earlier runs whose harness process no longer exists."""
+def remove_stale_runs():
+    """Removes what earlier runs left when they were killed outright: namespaces (with the
+    processes inside) and temporary folders whose harness process no longer exists."""
     listing = _run(["ip", "netns", "list"], check=False).stdout
     for line in listing.splitlines():
         name = line.split()[0] if line.split() else ""
@@ -77,6 +79,11 @@ def remove_stale_namespaces():
             continue
         _kill_namespace_processes(name)
         _run(["ip", "netns", "del", name], check=False)
+    temp = tempfile.gettempdir()
+    for name in os.listdir(temp):
+        match = re.match(r"^pelko-lan-(\d+)-", name)
+        if match and not _process_alive(int(match.group(1))):
+            shutil.rmtree(os.path.join(temp, name), ignore_errors=True)
 
 
 def _process_alive(pid):
@@ -90,17 +97,18 @@ def _process_alive(pid):
 
 
 def _kill_namespace_processes(netns):
-    """Ends every process inside one of our namespaces, by its id."""
-    for _ in range(50):
+    """Ends every process inside one of our namespaces, by its id: asked first (Xvfb then removes
+    its lock file and socket), then forced."""
+    for attempt in range(60):
         pids = [int(p) for p in _run(["ip", "netns", "pids", netns], check=False).stdout.split()]
         if not pids:
             return
         for pid in pids:
             try:
-                os.kill(pid, signal.SIGKILL)
+                os.kill(pid, signal.SIGTERM if attempt == 0 else signal.SIGKILL)
             except ProcessLookupError:
                 pass
-        time.sleep(0.05)
+        time.sleep(0.5 if attempt == 0 else 0.05)
 
 
 # Wine's debug channel prints each OutputDebugString line as
@@ -515,6 +523,8 @@ class Lan:
         self.hosts = []
         self._namespaces = []
         self._closed = False
+        self._stopping = threading.Event()
+        self._follower = None
 
     def __enter__(self):
         try:
@@ -550,6 +560,16 @@ class Lan:
             t.join(_SETUP_TIMEOUT)
         if errors or any(t.is_alive() for t in threads):
             raise LanError("starting the hosts failed: %s" % ("; ".join(errors) or "time-out"))
+        self._follower = threading.Thread(target=self._follow_traces, daemon=True)
+        self._follower.start()
+
+    def _follow_traces(self):
+        """Keeps each host's trace file current while the LAN lives, so that it can be watched
+        from outside too (the tests themselves wait through TraceLog)."""
+        while not self._stopping.wait(0.1):
+            for host in self.hosts:
+                if host.trace is not None:
+                    host.trace.refresh()
 
     def _ip(self, *args):
         _run(["ip"] + list(args), timeout=30)
@@ -578,6 +598,9 @@ class Lan:
         if self._closed:
             return
         self._closed = True
+        self._stopping.set()
+        if self._follower is not None:
+            self._follower.join(10)
         threads = [threading.Thread(target=h._stop, daemon=True) for h in self.hosts]
         for t in threads:
             t.start()
@@ -608,9 +631,10 @@ class Lan:
                     shutil.copy2(path, target)
 
 
-def _close_all():
+def close_all():
+    """Closes every LAN of this process that is still open (also run at exit)."""
     for lan in list(_live_lans):
         lan.close()
 
 
-atexit.register(_close_all)
+atexit.register(close_all)

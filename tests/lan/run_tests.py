@@ -69,6 +69,9 @@ def run_worker(names):
     except KeyboardInterrupt:
         print("interrupted", flush=True)
         result.errors.append((None, "interrupted"))
+    finally:
+        # An interrupt skips the tests' own clean-ups: close what is still open.
+        lanhosts.close_all()
     failed = len(result.failures) + len(result.errors) + len(result.unexpectedSuccesses)
     print("%s %d %d %d" % (TALLY, result.passed, failed, len(result.skipped)), flush=True)
     return 1 if failed else 0
@@ -93,11 +96,17 @@ def test_classes(names):
     return list(classes.values())
 
 
+def _stop(signum, frame):
+    # The first signal interrupts; later ones (timeout signals the whole process group, and the
+    # runner passes it on to its workers) must not cut the tear-down short.
+    for other in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
+        signal.signal(other, signal.SIG_IGN)
+    raise KeyboardInterrupt("signal %d" % signum)
+
+
 def main(argv):
-    def stop(signum, frame):
-        raise KeyboardInterrupt("signal %d" % signum)
-    signal.signal(signal.SIGTERM, stop)
-    signal.signal(signal.SIGHUP, stop)
+    for signum in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
+        signal.signal(signum, _stop)
 
     if argv[:1] == ["--worker"]:
         return run_worker(argv[1:])
@@ -105,7 +114,7 @@ def main(argv):
     if argv[:1] == ["--jobs"]:
         jobs, argv = int(argv[1]), argv[2:]
 
-    lanhosts.remove_stale_namespaces()
+    lanhosts.remove_stale_runs()
     lanhosts.prepare_template()
     groups = sorted(test_classes(argv), key=len, reverse=True)
     # Whole classes to workers, the largest first to the least loaded: hosts of different
@@ -142,6 +151,8 @@ def main(argv):
             worker.wait()
     for reader in readers:
         reader.join()
+    # Whatever a worker that was killed could not tear down.
+    lanhosts.remove_stale_runs()
     passed = sum(t[0] for t in tallies)
     failed = sum(t[1] for t in tallies) + (len(workers) - len(tallies))   # a worker that died counts
     skipped = sum(t[2] for t in tallies)
