@@ -42,6 +42,14 @@ void Ear::Answer(ULONG address) {
         ExTrace(L"Ear: SendTo failed with %d", ::WSAGetLastError());
 }
 
+void Ear::ForgetHost(ULONG address) {
+    // Only this thread adds and removes hosts while the Ear runs, so the record looked up is the
+    // one removed. The line names the host, as "Hosts: AddHost" did when it came.
+    HostInfo leaving;
+    if (m_hosts.GetHost(address, leaving)) ExTrace(L"Ear: Host [%s] left", leaving.Name.c_str());
+    m_hosts.RemoveHost(address);
+}
+
 void Ear::OnReceive(int, u_long) {
     // The receive buffer is an empty message's image: what a short datagram leaves out keeps the
     // signature and zeros, so even an empty datagram reads as a message (with command 0).
@@ -74,7 +82,7 @@ void Ear::OnReceive(int, u_long) {
             Answer(address);
             break;
         case cmd_WhoLeave:
-            m_hosts.RemoveHost(address);   // whatever name it carries
+            ForgetHost(address);   // whatever name it carries
             return;
         default:
             ExTrace(L"Ear: Invalid command");

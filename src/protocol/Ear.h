@@ -42,6 +42,8 @@ protected:
 private:
     // Sends a cmd_WhoAnswer with the local name to the address at the UDPPort setting.
     void Answer(ULONG address);
+    // A host said goodbye: traced if it was listed, then removed from the table.
+    void ForgetHost(ULONG address);
 
     Hosts& m_hosts;
     const CSettings& m_settings;

@@ -121,16 +121,24 @@ TEST_F(EarTest, AnAnswerListsTheSenderAndIsNotAnswered) {
 TEST_F(EarTest, ALeaveRemovesTheSenderWhateverNameItCarries) {
     SendAndWait(WhoDatagram(cmd_WhoAnswer, u"CHARLIE"), L"Hosts: AddHost");
     ASSERT_EQ(1u, hosts.Count());
-    SendAndWait(WhoDatagram(cmd_WhoLeave, u"SOMEONEELSE"), L"Ear: ReceiveFrom", 2);
-    // The leave is handled before the last query that counts the answers.
+    SendAndWait(WhoDatagram(cmd_WhoLeave, u"SOMEONEELSE"), L"Ear: Host [");
+    const std::vector<std::wstring> expected = {ReceiveLine(L"127.0.0.1", senderPort, 56, 0),
+                                                L"Hosts: AddHost [CHARLIE]",
+                                                ReceiveLine(L"127.0.0.1", senderPort, 56, 0),
+                                                L"Ear: Host [CHARLIE] left"};
+    EXPECT_EQ(expected, DiscoveryMessages(capture));
     EXPECT_EQ(0, CountAnswersWithALastQuery());
     EXPECT_EQ(0u, hosts.Count());
     // A leave without any name removes just the same.
     SendAndWait(WhoDatagram(cmd_WhoAnswer, u"CHARLIE"), L"Hosts: AddHost", 2);
     ASSERT_EQ(1u, hosts.Count());
-    SendAndWait(WhoDatagram(cmd_WhoLeave, u"", 0), L"Ear: ReceiveFrom", 5);
+    SendAndWait(WhoDatagram(cmd_WhoLeave, u"", 0), L"Ear: Host [", 2);
     EXPECT_EQ(0, CountAnswersWithALastQuery());
     EXPECT_EQ(0u, hosts.Count());
+    // A leave of a host that is not listed changes nothing and names nobody.
+    SendAndWait(WhoDatagram(cmd_WhoLeave, u"CHARLIE"), L"Ear: ReceiveFrom", 7);
+    EXPECT_EQ(0, CountAnswersWithALastQuery());
+    EXPECT_EQ(2u, WaitForMessages(capture, L"Ear: Host [", 0).size());
 }
 
 TEST_F(EarTest, AHostThatHearsItsOwnNameDoesNotListItself) {
