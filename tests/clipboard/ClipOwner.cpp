@@ -78,7 +78,11 @@ int wmain(int argc, wchar_t** argv) {
                                    nullptr, nullptr, nullptr);
     if (!ready || !quit || !owner) return 3;
 
-    if (!::OpenClipboard(owner)) return 3;
+    // Another program (Wine's clipboard manager, a viewer reading the last change) may hold the
+    // clipboard open for a moment: try again for a few seconds, as applications do.
+    bool opened = false;
+    for (int attempt = 0; attempt < 500 && !(opened = ::OpenClipboard(owner) != FALSE); ++attempt) ::Sleep(10);
+    if (!opened) return 3;
     bool filled = ::EmptyClipboard() != FALSE;
     for (int i = 2; filled && i < argc; ++i) filled = PutItem(argv[i]);
     ::CloseClipboard();

@@ -1,6 +1,6 @@
 // Starts pelko_clip_owner.exe (beside the test program) and keeps it as the clipboard's owner
-// for the object's lifetime; also the tests' message-pumping wait, since a test window in the
-// viewer chain must keep receiving messages while the test waits.
+// for the object's lifetime. Its waits pump messages, since a test window in the viewer chain
+// must keep receiving messages while the test waits.
 #pragma once
 
 #include <windows.h>
@@ -10,25 +10,8 @@
 #include <vector>
 
 #include "framework/Handles.h"
-
-// Dispatches this thread's messages until `done` holds or `timeoutMs` has passed without it.
-// Returns whether `done` held. The time-out only guards against a hang: no test depends on it.
-inline bool PumpMessagesUntil(const std::function<bool()>& done, HANDLE wakeUp = nullptr,
-                              DWORD timeoutMs = 60000) {
-    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG message;
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageW(&message);
-        }
-        if (done()) return true;
-        const ULONGLONG now = ::GetTickCount64();
-        if (now >= end) return false;
-        ::MsgWaitForMultipleObjects(wakeUp ? 1 : 0, wakeUp ? &wakeUp : nullptr, FALSE, DWORD(end - now),
-                                    QS_ALLINPUT);
-    }
-}
+#include "support/TestHelpers.h"
+#include "support/UiWait.h"
 
 class CClipOwnerProcess {
 public:
@@ -39,10 +22,7 @@ public:
         m_ready.Reset(::CreateEventW(nullptr, TRUE, FALSE, (L"PelkoClipOwnerReady-" + tag).c_str()));
         m_quit.Reset(::CreateEventW(nullptr, TRUE, FALSE, (L"PelkoClipOwnerQuit-" + tag).c_str()));
 
-        wchar_t self[MAX_PATH];
-        const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring program(self, length);
-        program = program.substr(0, program.find_last_of(L'\\') + 1) + L"pelko_clip_owner.exe";
+        const std::wstring program = testutil::ProgramFolderFile(L"pelko_clip_owner.exe");
         std::wstring command = L"\"" + program + L"\" " + tag;
         for (const auto& item : items) command += L" " + Quoted(item);
 
@@ -57,9 +37,8 @@ public:
         m_processId = info.dwProcessId;
         // Ready, or the helper ended (it failed): either wakes the wait.
         HANDLE process = m_process.Get();
-        PumpMessagesUntil([&] { return ::WaitForSingleObject(m_ready.Get(), 0) == WAIT_OBJECT_0 ||
-                                       ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0; },
-                          m_ready.Get());
+        uitest::PumpUntil([&] { return ::WaitForSingleObject(m_ready.Get(), 0) == WAIT_OBJECT_0 ||
+                                       ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, kHelperWaitMs);
         m_isReady = ::WaitForSingleObject(m_ready.Get(), 0) == WAIT_OBJECT_0;
     }
     CClipOwnerProcess(const CClipOwnerProcess&) = delete;
@@ -71,7 +50,7 @@ public:
         if (!m_process) return m_exitCode;
         ::SetEvent(m_quit.Get());
         HANDLE process = m_process.Get();
-        PumpMessagesUntil([&] { return ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, process);
+        uitest::PumpUntil([&] { return ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, kHelperWaitMs);
         ::GetExitCodeProcess(process, &m_exitCode);
         m_process.Reset();
         return m_exitCode;
@@ -81,6 +60,8 @@ public:
     [[nodiscard]] DWORD ProcessId() const noexcept { return m_processId; }
 
 private:
+    static constexpr DWORD kHelperWaitMs = 60000;  // only a guard against a hang
+
     // One argument as the C runtime splits a command line: backslashes before a quote, and
     // before the closing quote, are doubled.
     static std::wstring Quoted(const std::wstring& argument) {

@@ -13,6 +13,7 @@
 #include "framework/Window.h"
 #include "settings/Settings.h"
 #include "support/DebugOutputCapture.h"
+#include "support/TestHelpers.h"
 
 namespace {
 
@@ -144,7 +145,6 @@ TEST_F(ClipboardChainTest, JoiningMakesTheWindowFirstAndStartsTimerOne) {
     EXPECT_EQ(::GetClipboardViewer(), own.Hwnd());
     EXPECT_EQ(own.chain.NextViewer(), nullptr);
     EXPECT_TRUE(own.chain.InChain());  // SetClipboardViewer's own WM_DRAWCLIPBOARD came through
-    EXPECT_EQ(own.chain.TimerId(), CClipboardChain::kTimerId);
     EXPECT_EQ(own.chain.TimerId(), 1u);
     ASSERT_TRUE(second.Create(L"Later viewer", false));
     EXPECT_EQ(second.next, own.Hwnd());
@@ -293,19 +293,16 @@ TEST_F(ClipboardChainTest, APostedTimerMessageRunsTheWatchdog) {
     ASSERT_TRUE(own.Create());
     ASSERT_TRUE(first.Create(L"Swallower", true));
     ::PostMessageW(own.Hwnd(), WM_TIMER, CClipboardChain::kTimerId, 0);
-    ASSERT_TRUE(PumpMessagesUntil([&] { return own.chain.AbsenceCount() >= 1; }));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return own.chain.AbsenceCount() >= 1; }));
     EXPECT_GE(own.chain.AbsenceCount(), 1);
 }
 
 // ---------------------------------------------------------------- text beside a copied file list
 
 std::wstring ClipboardText() {
-    std::wstring text = L"<no text>";
     if (!::OpenClipboard(nullptr)) return L"<clipboard could not be opened>";
-    if (HANDLE block = ::GetClipboardData(CF_UNICODETEXT)) {
-        GlobalLockGuard lock(block);
-        if (lock.Data()) text = static_cast<const wchar_t*>(lock.Data());
-    }
+    const HANDLE block = ::GetClipboardData(CF_UNICODETEXT);
+    const std::wstring text = block ? testutil::WideTextOf(block) : L"<no text>";
     ::CloseClipboard();
     return text;
 }
@@ -316,33 +313,28 @@ TEST_F(ClipboardChainTest, AFileListCopiedWithoutTextGetsItsTextForm) {
     CClipOwnerProcess owner({L"hdrop=C:\\pelko\\one.txt|C:\\pelko\\two.txt"});
     ASSERT_TRUE(owner.IsReady());
     // The copy's notification, then the one of the text this window added.
-    ASSERT_TRUE(PumpMessagesUntil([&] { return own.draws >= before + 1 && ::IsClipboardFormatAvailable(CF_UNICODETEXT); }));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return own.draws >= before + 1 && ::IsClipboardFormatAvailable(CF_UNICODETEXT); }));
     EXPECT_TRUE(::IsClipboardFormatAvailable(CF_HDROP));
     EXPECT_EQ(ClipboardText(), L"C:\\pelko\\one.txt\r\nC:\\pelko\\two.txt\r\n");
 }
 
-TEST_F(ClipboardChainTest, WithTheSettingOffTheClipboardIsLeftAlone) {
-    theSettings.AddFilenameAsText = FALSE;
+TEST_F(ClipboardChainTest, AFileListIsLeftAloneWithTheSettingOffOrWhenItCarriesText) {
     ASSERT_TRUE(own.Create());
-    const int before = own.draws;
-    CClipOwnerProcess owner({L"hdrop=C:\\pelko\\one.txt"});
-    ASSERT_TRUE(owner.IsReady());
-    const DWORD sequence = ::GetClipboardSequenceNumber();
-    ASSERT_TRUE(PumpMessagesUntil([&] { return own.draws >= before + 1; }));
-    EXPECT_FALSE(::IsClipboardFormatAvailable(CF_UNICODETEXT));
-    EXPECT_FALSE(::IsClipboardFormatAvailable(CF_TEXT));
-    EXPECT_EQ(::GetClipboardSequenceNumber(), sequence);
-}
-
-TEST_F(ClipboardChainTest, AFileListThatCarriesTextIsLeftAlone) {
-    ASSERT_TRUE(own.Create());
-    const int before = own.draws;
-    CClipOwnerProcess owner({L"hdrop=C:\\pelko\\one.txt", L"text=already here"});
-    ASSERT_TRUE(owner.IsReady());
-    const DWORD sequence = ::GetClipboardSequenceNumber();
-    ASSERT_TRUE(PumpMessagesUntil([&] { return own.draws >= before + 1; }));
-    EXPECT_EQ(::GetClipboardSequenceNumber(), sequence);
-    EXPECT_EQ(ClipboardText(), L"already here");
+    const struct { const char* name; BOOL setting; std::vector<std::wstring> items; std::wstring text; } rows[] = {
+        {"setting off", FALSE, {L"hdrop=C:\\pelko\\one.txt"}, L"<no text>"},
+        {"text carried", TRUE, {L"hdrop=C:\\pelko\\one.txt", L"text=already here"}, L"already here"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        theSettings.AddFilenameAsText = row.setting;
+        const int before = own.draws;
+        CClipOwnerProcess owner(row.items);
+        ASSERT_TRUE(owner.IsReady());
+        const DWORD sequence = ::GetClipboardSequenceNumber();
+        ASSERT_TRUE(uitest::PumpUntil([&] { return own.draws >= before + 1; }));
+        EXPECT_EQ(::GetClipboardSequenceNumber(), sequence);
+        EXPECT_EQ(ClipboardText(), row.text);
+    }
 }
 
 }  // namespace

@@ -48,7 +48,6 @@ std::uint32_t U32At(const ByteBlock& block, std::size_t offset) {
 
 using Paths = std::vector<std::u16string>;
 
-
 // ---------------------------------------------------------------- reading DROPFILES
 
 TEST(ReadDropFiles, ReadsWidePathsInListOrder) {
@@ -124,12 +123,8 @@ TEST(WriteDropFiles, WhatItWritesReadsBackUnchanged) {
     EXPECT_EQ(ReadDropFiles(WriteDropFiles(paths)), paths);
 }
 
-TEST(WriteFileListText, OneFileIsThePathCrLfNul) {
-    const ByteBlock expected = {'C', 0, ':', 0, '\\', 0, 'x', 0, '\r', 0, '\n', 0, 0, 0};
-    EXPECT_EQ(WriteFileListText({u"C:\\x"}), expected);
-}
-
 TEST(WriteFileListText, EveryPathEndsWithCrLfAndEmptyPathsAreLeftOut) {
+    EXPECT_EQ(WriteFileListText({u"C:\\x"}), (ByteBlock{'C', 0, ':', 0, '\\', 0, 'x', 0, '\r', 0, '\n', 0, 0, 0}));
     ByteBlock expected;
     AppendWide(expected, Units(u"C:\\a\r\nD:\\b\r\n\0"));
     EXPECT_EQ(WriteFileListText({u"C:\\a", u"", u"D:\\b"}), expected);
@@ -183,36 +178,23 @@ TEST(ConvertPathsToUNC, FixedRemovableAndMappedDrives) {
     ASSERT_TRUE(converted);
     EXPECT_EQ(*converted, (Paths{u"\\\\HOST\\C$\\a.txt", u"A:\\b.txt", u"\\\\srv\\share\\c.txt"}));
     EXPECT_EQ(computer.universalAsked, (Paths{u"Z:\\c.txt"}));
-
-    // The block that then travels: header with fWide 1, each path NUL-terminated, closing NUL.
-    const ByteBlock block = WriteDropFiles(*converted);
-    EXPECT_EQ(U32At(block, 0), 20u);
-    EXPECT_EQ(U32At(block, 16), 1u);
-    ByteBlock expectedList;
-    AppendWide(expectedList, Units(u"\\\\HOST\\C$\\a.txt\0A:\\b.txt\0\\\\srv\\share\\c.txt\0\0"));
-    EXPECT_EQ(ByteBlock(block.begin() + 20, block.end()), expectedList);
 }
 
-TEST(ConvertPathsToUNC, CdRomGoesThroughItsAdministrativeShare) {
-    FakeComputer computer;
-    EXPECT_EQ(ConvertPathsToUNC({u"D:\\setup.exe"}, computer.Source()), (Paths{u"\\\\HOST\\D$\\setup.exe"}));
-}
-
-TEST(ConvertPathsToUNC, OnlyTheFirstColonBecomesADollar) {
-    FakeComputer computer;
-    EXPECT_EQ(ConvertPathsToUNC({u"C:\\odd:name"}, computer.Source()), (Paths{u"\\\\HOST\\C$\\odd:name"}));
-}
-
-TEST(ConvertPathsToUNC, RootPathsRamDisksAndNetworkPathsStay) {
-    FakeComputer computer;
-    EXPECT_EQ(ConvertPathsToUNC({u"C:\\", u"R:\\tmp\\x", u"\\\\srv\\pub\\y.doc", u"Q:\\unknown"}, computer.Source()),
-              (Paths{u"C:\\", u"R:\\tmp\\x", u"\\\\srv\\pub\\y.doc", u"Q:\\unknown"}));
-    EXPECT_TRUE(computer.universalAsked.empty());
-}
-
-TEST(ConvertPathsToUNC, EmptyPathsAreLeftOut) {
-    FakeComputer computer;
-    EXPECT_EQ(ConvertPathsToUNC({u"", u"C:\\a"}, computer.Source()), (Paths{u"\\\\HOST\\C$\\a"}));
+TEST(ConvertPathsToUNC, WhichPathsChangeAndHow) {
+    const struct { const char* name; Paths paths, expected; } rows[] = {
+        {"a CD-ROM goes through its administrative share", {u"D:\\setup.exe"}, {u"\\\\HOST\\D$\\setup.exe"}},
+        {"only the first colon becomes a dollar", {u"C:\\odd:name"}, {u"\\\\HOST\\C$\\odd:name"}},
+        {"empty paths are left out", {u"", u"C:\\a"}, {u"\\\\HOST\\C$\\a"}},
+        {"roots, RAM disks, network paths and unknown drives stay",
+         {u"C:\\", u"R:\\tmp\\x", u"\\\\srv\\pub\\y.doc", u"Q:\\unknown"},
+         {u"C:\\", u"R:\\tmp\\x", u"\\\\srv\\pub\\y.doc", u"Q:\\unknown"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeComputer computer;
+        EXPECT_EQ(ConvertPathsToUNC(row.paths, computer.Source()), row.expected);
+        EXPECT_TRUE(computer.universalAsked.empty());  // only mapped drives are asked about
+    }
 }
 
 TEST(ConvertPathsToUNC, ADisconnectedMappedDriveSpoilsTheWholeList) {

@@ -17,28 +17,21 @@
 #include "clipboard/FileListBlocks.h"
 #include "clipboard/FileLists.h"
 #include "clipboard/LocalClipboard.h"
+#include "clipboard/Utf16.h"
 #include "settings/Settings.h"
 #include "support/DebugOutputCapture.h"
+#include "support/TestHelpers.h"
 
 namespace {
 
 std::vector<std::wstring> Split(const std::wstring& list) {
     std::vector<std::wstring> names;
-    std::size_t at = 0;
-    while (at <= list.size()) {
-        std::size_t slash = list.find(L'/', at);
-        if (slash == std::wstring::npos) slash = list.size();
+    for (std::size_t at = 0; at <= list.size();) {
+        std::size_t slash = std::min(list.find(L'/', at), list.size());
         names.push_back(list.substr(at, slash - at));
         at = slash + 1;
     }
     return names;
-}
-
-std::wstring TextOf(HGLOBAL block) {
-    GlobalLockGuard lock(block);
-    if (!lock.Data()) return L"<no lock>";
-    const auto* text = static_cast<const wchar_t*>(lock.Data());
-    return std::wstring(text, wcsnlen(text, lock.Size() / sizeof(wchar_t)));
 }
 
 bool IsMovable(HGLOBAL block) {
@@ -75,10 +68,12 @@ protected:
 // ---------------------------------------------------------------- names and ids
 
 TEST_F(LocalClipboardTest, PredefinedNamesMapToTheirIdsInAnyLetterCase) {
-    EXPECT_EQ(CLocalClipboard::FormatIdFromName(L"cf_text"), 1u);
-    EXPECT_EQ(CLocalClipboard::FormatIdFromName(L"CF_UNICODETEXT"), 13u);
-    EXPECT_EQ(CLocalClipboard::FormatIdFromName(L"Cf_HDrop"), 15u);
-    EXPECT_EQ(CLocalClipboard::FormatIdFromName(L"cF_dSpEnHmEtAfIlE"), 142u);
+    const struct { const wchar_t* name; UINT id; } rows[] = {
+        {L"cf_text", 1}, {L"CF_UNICODETEXT", 13}, {L"Cf_HDrop", 15}, {L"cF_dSpEnHmEtAfIlE", 142}, {nullptr, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.id);
+        EXPECT_EQ(CLocalClipboard::FormatIdFromName(row.name), row.id);
+    }
 }
 
 TEST_F(LocalClipboardTest, OtherNamesAreRegistered) {
@@ -88,16 +83,19 @@ TEST_F(LocalClipboardTest, OtherNamesAreRegistered) {
     const UINT fresh = CLocalClipboard::FormatIdFromName(L"Pelko Format Nobody Uses");
     EXPECT_GE(fresh, 0xC000u);
     EXPECT_NE(fresh, html);
-    EXPECT_EQ(CLocalClipboard::FormatIdFromName(nullptr), 0u);
 }
 
 TEST_F(LocalClipboardTest, IdsMapBackToNames) {
-    EXPECT_STREQ(m_clipboard.FormatNameFromId(15), L"CF_HDROP");
-    EXPECT_STREQ(m_clipboard.FormatNameFromId(142), L"CF_DSPENHMETAFILE");
     const UINT registered = ::RegisterClipboardFormatW(L"Pelko Round Trip");
-    EXPECT_STREQ(m_clipboard.FormatNameFromId(registered), L"Pelko Round Trip");
-    EXPECT_EQ(m_clipboard.FormatNameFromId(18), nullptr);               // no such predefined format
-    EXPECT_EQ(m_clipboard.FormatNameFromId(CF_PRIVATEFIRST), nullptr);  // private formats have no name
+    const struct { UINT id; const wchar_t* name; } rows[] = {
+        {15, L"CF_HDROP"}, {142, L"CF_DSPENHMETAFILE"}, {registered, L"Pelko Round Trip"},
+        {18, nullptr},               // no such predefined format
+        {CF_PRIVATEFIRST, nullptr},  // private formats have no name
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.id);
+        EXPECT_STREQ(m_clipboard.FormatNameFromId(row.id), row.name);
+    }
 }
 
 // ---------------------------------------------------------------- a clipboard another process owns
@@ -152,9 +150,7 @@ TEST_F(LocalClipboardTest, RegisteredAndPrivateFormatsAreListed) {
     EXPECT_EQ(std::count(names.begin(), names.end(), L"(Unknown)"), 1);
 
     UniqueGlobal html(m_clipboard.GetClipboardData(L"HTML Format"));
-    ASSERT_TRUE(html);
-    GlobalLockGuard lock(html.Get());
-    EXPECT_STREQ(static_cast<const char*>(lock.Data()), "<b>bold</b>");
+    EXPECT_EQ(testutil::AnsiTextOf(html.Get()), "<b>bold</b>");
 }
 
 TEST_F(LocalClipboardTest, DataOfANamedFormatIsAMovableBlockTheCallerOwns) {
@@ -166,7 +162,7 @@ TEST_F(LocalClipboardTest, DataOfANamedFormatIsAMovableBlockTheCallerOwns) {
     UniqueGlobal text(m_clipboard.GetClipboardData(L"cf_unicodetext"));
     ASSERT_TRUE(text);
     EXPECT_TRUE(IsMovable(text.Get()));
-    EXPECT_EQ(TextOf(text.Get()), L"Pelko says hello");
+    EXPECT_EQ(testutil::WideTextOf(text.Get()), L"Pelko says hello");
     EXPECT_EQ(capture.Messages().front(), L"CServer:GetClipboardData cf_unicodetext");
 
     // Reading took no ownership: the helper still owns the clipboard.
@@ -184,30 +180,20 @@ TEST_F(LocalClipboardTest, FormatsNotOnTheClipboardGiveNull) {
     EXPECT_EQ(m_clipboard.GetClipboardData(L""), nullptr);
 }
 
-std::vector<std::u16string> PathsOf(HGLOBAL block) {
-    return ReadDropFileList(block);
-}
-
-std::u16string ThisComputerShare() {
-    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
-    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
-    EXPECT_TRUE(::GetComputerNameW(name, &size));
-    EXPECT_GT(size, 0u);
-    return u"\\\\" + std::u16string(name, name + size) + u"\\C$";
-}
-
 TEST_F(LocalClipboardTest, AFileListLeavesWithNetworkPathsWhileTheSettingIsOn) {
     CClipOwnerProcess owner({L"hdrop=C:\\windows\\win.ini|C:\\"});
     ASSERT_TRUE(owner.IsReady());
     UniqueGlobal converted(m_clipboard.GetClipboardData(L"CF_HDROP"));
     ASSERT_TRUE(converted);
     EXPECT_TRUE(IsMovable(converted.Get()));
-    EXPECT_EQ(PathsOf(converted.Get()), (std::vector<std::u16string>{ThisComputerShare() + u"\\windows\\win.ini", u"C:\\"}));
+    const std::wstring share = L"\\\\" + testutil::ComputerName() + L"\\C$";
+    EXPECT_EQ(ReadDropFileList(converted.Get()),
+              (std::vector<std::u16string>{ToUtf16(share + L"\\windows\\win.ini"), u"C:\\"}));
 
     theSettings.ConvertFilenameToUNC = FALSE;
     UniqueGlobal local(m_clipboard.GetClipboardData(L"CF_HDROP"));
     ASSERT_TRUE(local);
-    EXPECT_EQ(PathsOf(local.Get()), (std::vector<std::u16string>{u"C:\\windows\\win.ini", u"C:\\"}));
+    EXPECT_EQ(ReadDropFileList(local.Get()), (std::vector<std::u16string>{u"C:\\windows\\win.ini", u"C:\\"}));
 }
 
 TEST_F(LocalClipboardTest, TwoThreadsReadAtOnceWhileAnotherProcessOwnsTheClipboard) {
@@ -228,7 +214,7 @@ TEST_F(LocalClipboardTest, TwoThreadsReadAtOnceWhileAnotherProcessOwnsTheClipboa
             std::wstring list;
             if (!m_clipboard.GetLocalClipInfo(list) || list != expected) ++listFailures;
             UniqueGlobal text(m_clipboard.GetClipboardData(L"CF_UNICODETEXT"));
-            if (!text || TextOf(text.Get()) != L"Pelko says hello") ++dataFailures;
+            if (!text || testutil::WideTextOf(text.Get()) != L"Pelko says hello") ++dataFailures;
             UniqueGlobal html(m_clipboard.GetClipboardData(L"HTML Format"));
             if (!html) ++dataFailures;
             ++rounds;
@@ -361,26 +347,19 @@ TEST_F(LocalClipboardTest, NothingAvailableGivesAnEmptyList) {
     EXPECT_EQ(list, L"");
 }
 
-std::string BytesOf(HGLOBAL block) {
-    GlobalLockGuard lock(block);
-    return lock.Data() ? std::string(static_cast<const char*>(lock.Data())) : "<no lock>";
-}
-
-TEST_F(LocalClipboardTest, AMovableBlockHandedOverIsTakenAsItIs) {
-    CTestDataObject data({{CF_TEXT, true, CTestDataObject::Handover::Movable}});
-    UniqueGlobal block(CLocalClipboard::TakeGlobalData(&data, CF_TEXT));
-    ASSERT_TRUE(block);
-    EXPECT_EQ(block.Get(), data.LastHanded());
-    EXPECT_EQ(BytesOf(block.Get()), "payload");
-}
-
-TEST_F(LocalClipboardTest, FixedMemoryIsCopiedIntoAMovableBlock) {
-    CTestDataObject data({{CF_TEXT, true, CTestDataObject::Handover::Fixed}});
-    UniqueGlobal block(CLocalClipboard::TakeGlobalData(&data, CF_TEXT));
-    ASSERT_TRUE(block);
-    EXPECT_NE(block.Get(), data.LastHanded());
-    EXPECT_TRUE(IsMovable(block.Get()));
-    EXPECT_EQ(BytesOf(block.Get()), "payload");
+// A block the data object gives away is taken as it is when movable, copied into a movable
+// block when fixed.
+TEST_F(LocalClipboardTest, AGivenBlockIsTakenWhenMovableAndCopiedWhenFixed) {
+    using Handover = CTestDataObject::Handover;
+    for (const Handover handover : {Handover::Movable, Handover::Fixed}) {
+        SCOPED_TRACE(handover == Handover::Movable ? "movable" : "fixed");
+        CTestDataObject data({{CF_TEXT, true, handover}});
+        UniqueGlobal block(CLocalClipboard::TakeGlobalData(&data, CF_TEXT));
+        ASSERT_TRUE(block);
+        EXPECT_EQ(block.Get() == data.LastHanded(), handover == Handover::Movable);
+        EXPECT_TRUE(IsMovable(block.Get()));
+        EXPECT_EQ(testutil::AnsiTextOf(block.Get()), "payload");
+    }
 }
 
 TEST_F(LocalClipboardTest, ABlockTheDataObjectKeepsIsCopiedAndReleased) {
@@ -388,8 +367,8 @@ TEST_F(LocalClipboardTest, ABlockTheDataObjectKeepsIsCopiedAndReleased) {
     UniqueGlobal block(CLocalClipboard::TakeGlobalData(&data, CF_TEXT));
     ASSERT_TRUE(block);
     EXPECT_NE(block.Get(), data.Shared());
-    EXPECT_EQ(BytesOf(block.Get()), "payload");
-    EXPECT_EQ(BytesOf(data.Shared()), "payload");  // still the data object's, untouched
+    EXPECT_EQ(testutil::AnsiTextOf(block.Get()), "payload");
+    EXPECT_EQ(testutil::AnsiTextOf(data.Shared()), "payload");  // still the data object's, untouched
     EXPECT_EQ(data.References(), 1u);              // the medium's reference was given back
     ::GlobalFree(data.Shared());
 }

@@ -79,15 +79,23 @@ TEST(Dialog, ReturnsWhatEndDialogGivesAndDetachesAfterwards) {
     EXPECT_FALSE(::IsWindow(dialog.hwndAtInit));
 }
 
-TEST(Dialog, OkAndCancelEndTheDialogByDefault) {
-    CProbeDialog ok;
-    ok.atInit = [](CProbeDialog& d) { PostCommand(d.Hwnd(), IDOK); };
-    EXPECT_EQ(IDOK, ok.DoModal());
-    EXPECT_EQ(std::vector<WORD>{IDOK}, ok.commands);
-
-    CProbeDialog cancel;
-    cancel.atInit = [](CProbeDialog& d) { PostCommand(d.Hwnd(), IDCANCEL); };
-    EXPECT_EQ(IDCANCEL, cancel.DoModal());
+// "Ok", the close button and the Escape key end the dialog by default, each through OnCommand.
+TEST(Dialog, OkCancelAndEscapeEndTheDialogByDefault) {
+    const struct { const char* name; std::function<void(CProbeDialog&)> atInit; int result; } rows[] = {
+        {"Ok", [](CProbeDialog& d) { PostCommand(d.Hwnd(), IDOK); }, IDOK},
+        {"Cancel", [](CProbeDialog& d) { PostCommand(d.Hwnd(), IDCANCEL); }, IDCANCEL},
+        {"Escape", [](CProbeDialog& d) {
+             ::PostMessageW(d.Hwnd(), WM_KEYDOWN, VK_ESCAPE, 1);
+             ::PostMessageW(d.Hwnd(), WM_KEYUP, VK_ESCAPE, 0xC0000001);
+         }, IDCANCEL},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        CProbeDialog dialog;
+        dialog.atInit = row.atInit;
+        EXPECT_EQ(row.result, dialog.DoModal());
+        EXPECT_EQ(std::vector<WORD>{WORD(row.result)}, dialog.commands);
+    }
 }
 
 TEST(Dialog, OtherCommandsReachOnCommandAndLeaveTheDialogOpen) {
@@ -102,16 +110,6 @@ TEST(Dialog, OtherCommandsReachOnCommandAndLeaveTheDialogOpen) {
     };
     EXPECT_EQ(1078, dialog.DoModal());
     EXPECT_EQ((std::vector<WORD>{77, 78}), dialog.commands);
-}
-
-TEST(Dialog, EscapeKeyCancels) {
-    CProbeDialog dialog;
-    dialog.atInit = [](CProbeDialog& d) {
-        ::PostMessageW(d.Hwnd(), WM_KEYDOWN, VK_ESCAPE, 1);
-        ::PostMessageW(d.Hwnd(), WM_KEYUP, VK_ESCAPE, 0xC0000001);
-    };
-    EXPECT_EQ(IDCANCEL, dialog.DoModal());
-    EXPECT_EQ(std::vector<WORD>{IDCANCEL}, dialog.commands);
 }
 
 TEST(Dialog, OwnerDrawnButtonsAreDrawnByTheDialog) {

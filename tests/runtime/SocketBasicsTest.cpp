@@ -114,27 +114,20 @@ TEST(SocketBind, EmptyOrNoHostBindsToEveryLocalAddress) {
     }
 }
 
-TEST(SocketBind, DottedAddressIsBound) {
-    EventSocket socket;
-    ASSERT_TRUE(socket.Create(SOCK_STREAM, EventSocket::AllNetworkEvents, true));
-    ASSERT_TRUE(socket.Bind(0, L"127.0.0.1"));
-    EXPECT_EQ(LocalAddress(socket.Handle()), kLoopback);
-}
-
-TEST(SocketBind, NamesAreNeverLookedUp) {
-    EventSocket socket;
-    ASSERT_TRUE(socket.Create(SOCK_STREAM, EventSocket::AllNetworkEvents, true));
-    ::WSASetLastError(0);
-    EXPECT_FALSE(socket.Bind(0, L"localhost"));  // resolvable, but only with a look-up
-    EXPECT_EQ(::WSAGetLastError(), WSAEINVAL);
-}
-
-TEST(SocketBind, LimitedBroadcastAddressCannotBeBound) {
-    EventSocket socket;
-    ASSERT_TRUE(socket.Create(SOCK_DGRAM, EventSocket::AllNetworkEvents, true));
-    ::WSASetLastError(0);
-    EXPECT_FALSE(socket.Bind(0, L"255.255.255.255"));
-    EXPECT_EQ(::WSAGetLastError(), WSAEINVAL);
+// Only dotted addresses are bound: a name would need a look-up, and the limited broadcast
+// address is no address of this computer.
+TEST(SocketBind, DottedAddressIsBoundNamesAndBroadcastAreRefused) {
+    const struct { const wchar_t* host; int type; bool bound; } rows[] = {
+        {L"127.0.0.1", SOCK_STREAM, true}, {L"localhost", SOCK_STREAM, false}, {L"255.255.255.255", SOCK_DGRAM, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.host)));
+        EventSocket socket;
+        ASSERT_TRUE(socket.Create(row.type, EventSocket::AllNetworkEvents, true));
+        ::WSASetLastError(0);
+        EXPECT_EQ(socket.Bind(0, row.host), row.bound);
+        if (row.bound) EXPECT_EQ(LocalAddress(socket.Handle()), kLoopback);
+        else EXPECT_EQ(::WSAGetLastError(), WSAEINVAL);
+    }
 }
 
 TEST(SocketAddress, ResolveFillsAFullIpv4AddressInNetworkOrder) {
@@ -153,61 +146,51 @@ TEST(SocketAddress, ResolveFillsAFullIpv4AddressInNetworkOrder) {
     for (char zero : address.sin_zero) EXPECT_EQ(zero, 0);
 }
 
-TEST(SocketAddress, ResolveWithoutHostIsAnyAddress) {
-    sockaddr_in address;
-    ASSERT_TRUE(EventSocket::ResolveAddress(address, true, 80, nullptr));
-    EXPECT_EQ(address.sin_addr.s_addr, ::htonl(INADDR_ANY));
-    ASSERT_TRUE(EventSocket::ResolveAddress(address, true, 80, L""));
-    EXPECT_EQ(address.sin_addr.s_addr, ::htonl(INADDR_ANY));
-}
-
-TEST(SocketAddress, NamesResolveOnlyWhenLookUpIsAllowed) {
-    sockaddr_in address;
-    ::WSASetLastError(0);
-    EXPECT_FALSE(EventSocket::ResolveAddress(address, false, 80, L"localhost"));
-    EXPECT_EQ(::WSAGetLastError(), WSAEINVAL);
-    ASSERT_TRUE(EventSocket::ResolveAddress(address, true, 80, L"localhost"));  // the sandbox's hosts file
-    EXPECT_EQ(::ntohl(address.sin_addr.s_addr), kLoopback);
-}
-
-TEST(SocketAddress, UnresolvableTextFailsWithInvalidArgument) {
-    sockaddr_in address;
-    for (const wchar_t* host : {L"255.255.255.255", L"1.2.3.4.5", L"no-such-host.invalid"}) {
+TEST(SocketAddress, ResolveTakesNamesOnlyWhenLookUpIsAllowed) {
+    const struct { const wchar_t* host; bool lookUp; ULONG expected; } rows[] = {
+        {nullptr, true, INADDR_ANY}, {L"", true, INADDR_ANY},
+        {L"localhost", true, kLoopback},  // the sandbox's hosts file
+        {L"localhost", false, INADDR_NONE}, {L"255.255.255.255", true, INADDR_NONE},
+        {L"1.2.3.4.5", true, INADDR_NONE}, {L"no-such-host.invalid", true, INADDR_NONE},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.host ? row.host : L"(null)")) + (row.lookUp ? " look-up" : ""));
+        sockaddr_in address{};
         ::WSASetLastError(0);
-        EXPECT_FALSE(EventSocket::ResolveAddress(address, true, 80, host)) << static_cast<const void*>(host);
-        EXPECT_EQ(::WSAGetLastError(), WSAEINVAL);
+        const bool resolved = EventSocket::ResolveAddress(address, row.lookUp, 80, row.host);
+        EXPECT_EQ(resolved, row.expected != INADDR_NONE);
+        if (resolved) EXPECT_EQ(::ntohl(address.sin_addr.s_addr), row.expected);
+        else EXPECT_EQ(::WSAGetLastError(), WSAEINVAL);
     }
 }
 
 TEST(SocketAddress, FormatGivesDottedAddressAndPort) {
-    std::wstring text;
-    EXPECT_STREQ(EventSocket::FormatAddress(0x7F000001, 4001, text), L"IP: 127.0.0.1 Port: 4001");
-    EXPECT_EQ(text, L"IP: 127.0.0.1 Port: 4001");
-    EventSocket::FormatAddress(0xC0A80102, 65535, text);
-    EXPECT_EQ(text, L"IP: 192.168.1.2 Port: 65535");
-    EventSocket::FormatAddress(0, 0, text);
-    EXPECT_EQ(text, L"IP: 0.0.0.0 Port: 0");
+    const struct { ULONG address; USHORT port; const wchar_t* text; } rows[] = {
+        {0x7F000001, 4001, L"IP: 127.0.0.1 Port: 4001"}, {0xC0A80102, 65535, L"IP: 192.168.1.2 Port: 65535"},
+        {0, 0, L"IP: 0.0.0.0 Port: 0"}};
+    for (const auto& row : rows) {
+        std::wstring text;
+        EXPECT_STREQ(EventSocket::FormatAddress(row.address, row.port, text), row.text);
+        EXPECT_EQ(text, row.text);
+    }
 }
 
 // ---- code page conversions
 
-TEST(SocketText, WideToMultiByteCountsTheTerminatingNull) {
+// The count includes the terminating null when the whole text fits; a limit (0: none) caps the
+// characters.
+TEST(SocketText, WideToMultiByteCountsTheTerminatingNullAndHonoursTheLimit) {
+    const struct { const wchar_t* wide; int limit; int count; std::string text; } rows[] = {
+        {L"Pelko", 0, 6, "Pelko"}, {L"", 0, 1, ""}, {L"Pelko", 3, 3, "Pel"}, {L"Pelko", 6, 6, "Pelko"},
+        {L"Pelko", 50, 6, "Pelko"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.limit);
+        std::string text = "left over";
+        EXPECT_EQ(EventSocket::WideToMultiByte(row.wide, text, row.limit), row.count);
+        EXPECT_EQ(text, row.text);
+    }
     std::string text;
-    EXPECT_EQ(EventSocket::WideToMultiByte(L"Pelko", text), 6);
-    EXPECT_EQ(text, "Pelko");
-    EXPECT_EQ(EventSocket::WideToMultiByte(L"", text), 1);
-    EXPECT_EQ(text, "");
     EXPECT_EQ(EventSocket::WideToMultiByte(nullptr, text), 0);
-}
-
-TEST(SocketText, LimitCapsTheCharactersConverted) {
-    std::string text;
-    EXPECT_EQ(EventSocket::WideToMultiByte(L"Pelko", text, 3), 3);
-    EXPECT_EQ(text, "Pel");
-    EXPECT_EQ(EventSocket::WideToMultiByte(L"Pelko", text, 6), 6);
-    EXPECT_EQ(text, "Pelko");
-    EXPECT_EQ(EventSocket::WideToMultiByte(L"Pelko", text, 50), 6);
-    EXPECT_EQ(text, "Pelko");
     std::wstring wide;
     EXPECT_EQ(EventSocket::MultiByteToWide(wide, "Pelko", 2), 2);
     EXPECT_EQ(wide, L"Pe");

@@ -69,15 +69,36 @@ __attribute__((noipa)) void WriteThroughNull() {
     *target = 7;
 }
 
+// Gives the worker its body, starts it and waits until the body is about to run.
+::testing::AssertionResult StartBody(ProbeThread& worker, std::function<DWORD(ProbeThread&, void*)> body,
+                                     void* parameter = nullptr) {
+    worker.body = std::move(body);
+    if (!worker.Start(parameter)) return ::testing::AssertionFailure() << "Start failed";
+    if (!worker.started.Wait()) return ::testing::AssertionFailure() << "the body never started";
+    return ::testing::AssertionSuccess();
+}
+
+// A body that waits on the event and never looks at the stop flag.
+std::function<DWORD(ProbeThread&, void*)> WaitingBody(TestEvent& event) {
+    return [&event](ProbeThread&, void*) -> DWORD { event.Wait(INFINITE); return 1; };
+}
+
+// A body that polls the stop flag, as a cooperative worker does, then returns the code.
+std::function<DWORD(ProbeThread&, void*)> PollingBody(DWORD code) {
+    return [code](ProbeThread& self, void*) -> DWORD {
+        TestEvent neverSet;
+        while (!self.IsStopRequested()) neverSet.Wait(10);  // the body's own polling interval
+        return code;
+    };
+}
+
 // ---- start and end
 
 TEST(WorkerThread, BodyThatReturnsAtOnceEndsAndForgetsItsHandleItself) {
     ProbeThread worker;
     int marker = 0;
-    worker.body = [](ProbeThread&, void*) -> DWORD { return 7; };
     worker.exitOverride = 9;
-    ASSERT_TRUE(worker.Start(&marker));
-    ASSERT_TRUE(worker.started.Wait());
+    ASSERT_TRUE(StartBody(worker, [](ProbeThread&, void*) -> DWORD { return 7; }, &marker));
     EXPECT_EQ(WaitForThreadEnd(worker.thread.Get()), 9u);  // OnThreadEnd changed the exit code
     EXPECT_EQ(worker.startedWith, &marker);
     EXPECT_EQ(worker.endCalls.load(), 1);
@@ -93,13 +114,11 @@ TEST(WorkerThread, StartWhileRunningFailsWithoutSideEffects) {
     TestEvent release;
     int first = 1, second = 2;
     void* seenByBody = nullptr;
-    worker.body = [&](ProbeThread&, void* parameter) -> DWORD {
+    ASSERT_TRUE(StartBody(worker, [&](ProbeThread&, void* parameter) -> DWORD {
         seenByBody = parameter;
         release.Wait();
         return 0;
-    };
-    ASSERT_TRUE(worker.Start(&first));
-    ASSERT_TRUE(worker.started.Wait());
+    }, &first));
     const HANDLE handle = worker.Handle();
     const DWORD id = worker.ThreadId();
     EXPECT_TRUE(worker.IsRunning());
@@ -150,10 +169,8 @@ TEST(WorkerThread, SuspendedStartRunsOnlyWhenResumed) {
 TEST(WorkerThread, PriorityIsSetOnTheRunningThread) {
     ProbeThread worker;
     TestEvent release;
-    worker.body = [&](ProbeThread&, void*) -> DWORD { release.Wait(); return 0; };
     EXPECT_FALSE(worker.SetPriority(THREAD_PRIORITY_TIME_CRITICAL));  // no thread yet
-    ASSERT_TRUE(worker.Start(nullptr));
-    ASSERT_TRUE(worker.started.Wait());
+    ASSERT_TRUE(StartBody(worker, WaitingBody(release)));
     EXPECT_TRUE(worker.SetPriority(THREAD_PRIORITY_TIME_CRITICAL));
     EXPECT_EQ(::GetThreadPriority(worker.thread.Get()), THREAD_PRIORITY_TIME_CRITICAL);
     release.Set();
@@ -164,13 +181,7 @@ TEST(WorkerThread, PriorityIsSetOnTheRunningThread) {
 
 TEST(WorkerThread, CooperativeStopEndsABodyThatPollsTheFlag) {
     ProbeThread worker;
-    TestEvent neverSet;
-    worker.body = [&](ProbeThread& self, void*) -> DWORD {
-        while (!self.IsStopRequested()) neverSet.Wait(10);  // the body's own polling interval
-        return 3;
-    };
-    ASSERT_TRUE(worker.Start(nullptr));
-    ASSERT_TRUE(worker.started.Wait());
+    ASSERT_TRUE(StartBody(worker, PollingBody(3)));
     EXPECT_FALSE(worker.IsStopRequested());
     EXPECT_TRUE(worker.Stop(true, GenerousWait));
     EXPECT_TRUE(worker.IsStopRequested());
@@ -180,35 +191,32 @@ TEST(WorkerThread, CooperativeStopEndsABodyThatPollsTheFlag) {
     EXPECT_EQ(WaitForThreadEnd(worker.thread.Get()), 3u);
 }
 
-TEST(WorkerThread, BodyThatIgnoresTheStopIsTerminatedAfterTheTimeOut) {
-    ProbeThread worker;
-    TestEvent neverSet;
-    worker.body = [&](ProbeThread&, void*) -> DWORD {
-        neverSet.Wait(INFINITE);
-        return 1;
+// A body that never looks at the flag ends by termination, whatever the time-out; the result is
+// the termination's success, and a terminated thread runs no end hook.
+TEST(WorkerThread, BodyThatIgnoresTheStopIsTerminated) {
+    const struct {
+        const char* name;
+        std::function<bool(ProbeThread&)> stop;
+        bool stopRequested;
+        DWORD exitCode;
+    } rows[] = {
+        {"stop with a time-out asks, then terminates", [](ProbeThread& w) { return w.Stop(true, 300); }, true, 0},
+        {"stop without wait terminates at once without asking", [](ProbeThread& w) { return w.Stop(false); }, false, 0},
+        {"terminate ends with the given code and sets the flag", [](ProbeThread& w) { return w.Terminate(5); }, true, 5},
     };
-    ASSERT_TRUE(worker.Start(nullptr));
-    ASSERT_TRUE(worker.started.Wait());
-    // The body never looks at the flag: whatever the time-out, the thread ends by termination,
-    // and the result is the termination's success.
-    EXPECT_TRUE(worker.Stop(true, 300));
-    EXPECT_FALSE(worker.IsRunning());
-    EXPECT_EQ(worker.Handle(), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(WaitForThreadEnd(worker.thread.Get()), 0u);
-    EXPECT_EQ(worker.endCalls.load(), 0);  // a terminated thread runs no end hook
-}
-
-TEST(WorkerThread, StopWithoutWaitTerminatesAtOnceWithoutAsking) {
-    ProbeThread worker;
-    TestEvent neverSet;
-    worker.body = [&](ProbeThread&, void*) -> DWORD { neverSet.Wait(INFINITE); return 1; };
-    ASSERT_TRUE(worker.Start(nullptr));
-    ASSERT_TRUE(worker.started.Wait());
-    EXPECT_TRUE(worker.Stop(false));
-    EXPECT_FALSE(worker.IsStopRequested());
-    EXPECT_FALSE(worker.IsRunning());
-    EXPECT_EQ(WaitForThreadEnd(worker.thread.Get()), 0u);
-    EXPECT_EQ(worker.endCalls.load(), 0);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ProbeThread worker;
+        TestEvent neverSet;
+        ASSERT_TRUE(StartBody(worker, WaitingBody(neverSet)));
+        EXPECT_TRUE(row.stop(worker));
+        EXPECT_EQ(worker.IsStopRequested(), row.stopRequested);
+        EXPECT_FALSE(worker.IsRunning());
+        EXPECT_EQ(worker.Handle(), INVALID_HANDLE_VALUE);
+        EXPECT_EQ(WaitForThreadEnd(worker.thread.Get()), row.exitCode);
+        EXPECT_EQ(worker.endCalls.load(), 0);
+        EXPECT_FALSE(worker.Terminate(6));  // nothing left to terminate
+    }
 }
 
 TEST(WorkerThread, StopOfAnIdleObjectSucceeds) {
@@ -217,31 +225,15 @@ TEST(WorkerThread, StopOfAnIdleObjectSucceeds) {
     EXPECT_TRUE(worker.Stop(false));
 }
 
-TEST(WorkerThread, TerminateEndsWithTheGivenCodeAndSetsTheStopFlag) {
-    ProbeThread worker;
-    TestEvent neverSet;
-    worker.body = [&](ProbeThread&, void*) -> DWORD { neverSet.Wait(INFINITE); return 1; };
-    ASSERT_TRUE(worker.Start(nullptr));
-    ASSERT_TRUE(worker.started.Wait());
-    EXPECT_TRUE(worker.Terminate(5));
-    EXPECT_TRUE(worker.IsStopRequested());
-    EXPECT_FALSE(worker.IsRunning());
-    EXPECT_EQ(worker.Handle(), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(WaitForThreadEnd(worker.thread.Get()), 5u);
-    EXPECT_FALSE(worker.Terminate(6));  // nothing left to terminate
-}
-
 TEST(WorkerThread, StopCalledByTheBodyOnItselfOnlyAsks) {
     ProbeThread worker;
     bool stopResult = false;
     bool requestedAfter = false;
-    worker.body = [&](ProbeThread& self, void*) -> DWORD {
+    ASSERT_TRUE(StartBody(worker, [&](ProbeThread& self, void*) -> DWORD {
         stopResult = self.Stop(true, 5000);
         requestedAfter = self.IsStopRequested();
         return 6;
-    };
-    ASSERT_TRUE(worker.Start(nullptr));
-    ASSERT_TRUE(worker.started.Wait());
+    }));
     // Had it waited on itself it would have terminated itself: no end hook, exit code 0.
     EXPECT_EQ(WaitForThreadEnd(worker.thread.Get()), 6u);
     EXPECT_TRUE(stopResult);
@@ -269,55 +261,36 @@ TEST(WorkerThread, BodyMayDestroyItsOwnObject) {
 
 // ---- the guard
 
-class WorkerCrash : public ::testing::Test {
-protected:
-    // Runs the body on a fresh worker and waits for its end.
-    void RunToEnd(std::function<DWORD(ProbeThread&, void*)> body) {
-        worker.body = std::move(body);
-        worker.exitOverride = kNoOverride;
-        ASSERT_TRUE(worker.Start(nullptr));
-        ASSERT_TRUE(worker.started.Wait());
-        exitCode = WaitForThreadEnd(worker.thread.Get());
+// An access violation or an escaping C++ exception ends only that thread, with one trace line
+// that names it (no number, no line end).
+TEST(WorkerThreadCrash, FaultOrExceptionEndsOnlyThatThread) {
+    const struct { const char* name; std::function<DWORD(ProbeThread&, void*)> body; } rows[] = {
+        {"access violation", [](ProbeThread&, void*) -> DWORD { WriteThroughNull(); return 8; }},
+        {"C++ exception", [](ProbeThread&, void*) -> DWORD { throw std::runtime_error("escaped"); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        DebugOutputCapture capture;
+        ProbeThread worker;
+        ASSERT_TRUE(StartBody(worker, row.body));
+        EXPECT_EQ(WaitForThreadEnd(worker.thread.Get()), 0u);
+        EXPECT_EQ(worker.endCalls.load(), 1);
+        EXPECT_TRUE(worker.endCrashed);
+        EXPECT_EQ(worker.endExitCode, 0u);
+        EXPECT_FALSE(worker.IsRunning());
+        EXPECT_EQ(capture.LinesStartingWith(L"Unhandled exception"), std::vector<std::wstring>{CrashLine(worker.workerId)});
     }
-    DebugOutputCapture capture;
+}
+
+TEST(WorkerThreadCrash, EndHookMayChangeTheExitCodeOfACrashedThread) {
     ProbeThread worker;
-    DWORD exitCode = STILL_ACTIVE;
-};
-
-TEST_F(WorkerCrash, AccessViolationEndsOnlyThatThread) {
-    RunToEnd([](ProbeThread&, void*) -> DWORD {
-        WriteThroughNull();
-        return 8;
-    });
-    EXPECT_EQ(exitCode, 0u);
-    EXPECT_EQ(worker.endCalls.load(), 1);
-    EXPECT_TRUE(worker.endCrashed);
-    EXPECT_EQ(worker.endExitCode, 0u);
-    EXPECT_FALSE(worker.IsRunning());
-    const auto lines = capture.LinesStartingWith(L"Unhandled exception");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], CrashLine(worker.workerId));  // no number, no line end
-}
-
-TEST_F(WorkerCrash, CppExceptionEndsOnlyThatThread) {
-    RunToEnd([](ProbeThread&, void*) -> DWORD { throw std::runtime_error("escaped"); });
-    EXPECT_EQ(exitCode, 0u);
-    EXPECT_TRUE(worker.endCrashed);
-    const auto lines = capture.LinesStartingWith(L"Unhandled exception");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], CrashLine(worker.workerId));
-}
-
-TEST_F(WorkerCrash, EndHookMayChangeTheExitCodeOfACrashedThread) {
-    worker.body = [](ProbeThread&, void*) -> DWORD { WriteThroughNull(); return 1; };
     worker.exitOverride = 77;
-    ASSERT_TRUE(worker.Start(nullptr));
-    ASSERT_TRUE(worker.started.Wait());
+    ASSERT_TRUE(StartBody(worker, [](ProbeThread&, void*) -> DWORD { WriteThroughNull(); return 1; }));
     EXPECT_EQ(WaitForThreadEnd(worker.thread.Get()), 77u);
     EXPECT_TRUE(worker.endCrashed);
 }
 
-TEST_F(WorkerCrash, FaultTheSystemHandlesIsNoCrash) {
+TEST(WorkerThreadCrash, FaultTheSystemHandlesIsNoCrash) {
     // A stale object on a released page: IsRunning must read it as not running, on a guarded
     // worker too, where the page probe faults under the system's own handler.
     void* page = ::VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
@@ -326,12 +299,14 @@ TEST_F(WorkerCrash, FaultTheSystemHandlesIsNoCrash) {
     stale->~WorkerThread();
     ASSERT_TRUE(::VirtualFree(page, 0, MEM_RELEASE));
     bool running = true, valid = true;
-    RunToEnd([&](ProbeThread&, void*) -> DWORD {
+    DebugOutputCapture capture;
+    ProbeThread worker;
+    ASSERT_TRUE(StartBody(worker, [&](ProbeThread&, void*) -> DWORD {
         running = stale->IsRunning();
         valid = stale->IsValid();
         return 11;
-    });
-    EXPECT_EQ(exitCode, 11u);
+    }));
+    EXPECT_EQ(WaitForThreadEnd(worker.thread.Get()), 11u);
     EXPECT_FALSE(worker.endCrashed);
     EXPECT_FALSE(running);
     EXPECT_FALSE(valid);
@@ -345,13 +320,11 @@ TEST(WorkerThreadCrash, FaultsOnSeveralThreadsAtOnceEachReportTheirOwnThread) {
     TestEvent go;
     for (int i = 0; i < kWorkers; ++i) {
         workers.push_back(std::make_unique<ProbeThread>());
-        workers.back()->body = [&go](ProbeThread&, void*) -> DWORD {
+        ASSERT_TRUE(StartBody(*workers.back(), [&go](ProbeThread&, void*) -> DWORD {
             go.Wait();
             WriteThroughNull();
             return 1;
-        };
-        ASSERT_TRUE(workers.back()->Start(nullptr));
-        ASSERT_TRUE(workers.back()->started.Wait());
+        }));
     }
     go.Set();
     std::vector<std::wstring> expected;
@@ -378,16 +351,10 @@ TEST(WorkerThread, QueriesOnADestroyedObjectReportNotRunning) {
 }
 
 TEST(WorkerThread, DestructionStopsARunningThread) {
-    TestEvent neverSet;
     UniqueKernelHandle thread;
     {
         ProbeThread worker;
-        worker.body = [&](ProbeThread& self, void*) -> DWORD {
-            while (!self.IsStopRequested()) neverSet.Wait(10);
-            return 12;
-        };
-        ASSERT_TRUE(worker.Start(nullptr));
-        ASSERT_TRUE(worker.started.Wait());
+        ASSERT_TRUE(StartBody(worker, PollingBody(12)));
         thread.Reset(worker.thread.Detach());
     }
     EXPECT_EQ(WaitForThreadEnd(thread.Get(), 0), 12u);  // already ended when the destructor returned

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "../support/RegistryHelpers.h"
 #include "../support/RegistryTestLock.h"
 #include "../support/DebugOutputCapture.h"
+#include "../support/TestHelpers.h"
 #include "protocol/Hosts.h"
 #include "settings/Settings.h"
 
@@ -27,9 +27,13 @@ std::wstring StoredNick(const wchar_t* name) {
     return value->Text();
 }
 
-std::vector<std::wstring> Sorted(std::vector<std::wstring> names) {
-    std::sort(names.begin(), names.end());
-    return names;
+using testutil::Sorted;
+
+// A host's nick and friend flag as the table has them.
+std::pair<std::wstring, BOOL> NickAndFriend(Hosts& hosts, DWORD address) {
+    HostInfo host;
+    if (!hosts.GetHost(address, host)) return {L"<no host>", FALSE};
+    return {host.Nick, host.Friend};
 }
 
 class HostStoreTest : public ::testing::Test {
@@ -57,43 +61,29 @@ TEST_F(HostStoreTest, LoadedFriendsArriveWithTheirNicks) {
     hosts.AddHost(2, L"PC2");
     hosts.AddHost(3, L"pc1");  // the map compares names exactly
     hosts.AddHost(4, L"PC3");
-    HostInfo host;
-    ASSERT_TRUE(hosts.GetHost(1, host));
-    EXPECT_EQ(host.Nick, L"Alice");
-    EXPECT_EQ(host.Friend, TRUE);
-    ASSERT_TRUE(hosts.GetHost(2, host));
-    EXPECT_EQ(host.Nick, L"PC2");
-    EXPECT_EQ(host.Friend, TRUE);
-    ASSERT_TRUE(hosts.GetHost(3, host));
-    EXPECT_EQ(host.Nick, L"pc1");
-    EXPECT_EQ(host.Friend, FALSE);
-    ASSERT_TRUE(hosts.GetHost(4, host));
-    EXPECT_EQ(host.Friend, FALSE);
+    EXPECT_EQ(NickAndFriend(hosts, 1), std::make_pair(std::wstring(L"Alice"), TRUE));
+    EXPECT_EQ(NickAndFriend(hosts, 2), std::make_pair(std::wstring(L"PC2"), TRUE));
+    EXPECT_EQ(NickAndFriend(hosts, 3), std::make_pair(std::wstring(L"pc1"), FALSE));
+    EXPECT_EQ(NickAndFriend(hosts, 4), std::make_pair(std::wstring(L"PC3"), FALSE));
 }
 
-// Names chosen so that the order of writing and the alphabetical order agree: Windows enumerates
-// values as written, Wine alphabetically.
-TEST_F(HostStoreTest, LoadingStopsAtANickThatDoesNotFit) {
-    testreg::SetString(HKEY_LOCAL_MACHINE, kHostsKey, L"A1", L"Alice");
-    testreg::SetString(HKEY_LOCAL_MACHINE, kHostsKey, L"B2", std::wstring(1024, L'n'));  // 1024 + null
-    testreg::SetString(HKEY_LOCAL_MACHINE, kHostsKey, L"C3", L"Carol");
-    m_settings.LoadHosts();
-    EXPECT_EQ(m_settings.FriendNicks, (FriendNickMap{{L"A1", L"Alice"}}));
-}
-
-TEST_F(HostStoreTest, LoadingStopsAtANameThatDoesNotFit) {
-    testreg::SetString(HKEY_LOCAL_MACHINE, kHostsKey, L"A1", L"Alice");
-    testreg::SetString(HKEY_LOCAL_MACHINE, kHostsKey, (L"B" + std::wstring(127, L'2')).c_str(), L"Bob");
-    testreg::SetString(HKEY_LOCAL_MACHINE, kHostsKey, L"C3", L"Carol");
-    m_settings.LoadHosts();
-    EXPECT_EQ(m_settings.FriendNicks, (FriendNickMap{{L"A1", L"Alice"}}));
-}
-
-TEST_F(HostStoreTest, LongestNameAndNickThatFitAreRead) {
-    const std::wstring name(127, L'N'), nick(1023, L'x');
-    testreg::SetString(HKEY_LOCAL_MACHINE, kHostsKey, name.c_str(), nick);
-    m_settings.LoadHosts();
-    EXPECT_EQ(m_settings.FriendNicks, (FriendNickMap{{name, nick}}));
+// Loading stops at the first name (128 characters or more) or nick (1024 or more) that does not
+// fit. Names chosen so that the order of writing and the alphabetical order agree: Windows
+// enumerates values as written, Wine alphabetically.
+TEST_F(HostStoreTest, LoadingStopsAtANameOrNickThatDoesNotFit) {
+    const std::wstring longestName(127, L'N'), longestNick(1023, L'x');
+    const struct { const char* name; std::vector<std::pair<std::wstring, std::wstring>> stored; FriendNickMap loaded; } rows[] = {
+        {"nick too long", {{L"A1", L"Alice"}, {L"B2", std::wstring(1024, L'n')}, {L"C3", L"Carol"}}, {{L"A1", L"Alice"}}},
+        {"name too long", {{L"A1", L"Alice"}, {L"B" + std::wstring(127, L'2'), L"Bob"}, {L"C3", L"Carol"}}, {{L"A1", L"Alice"}}},
+        {"longest that fit", {{longestName, longestNick}}, {{longestName, longestNick}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        testreg::DeleteTree(HKEY_LOCAL_MACHINE, kHostsKey);
+        for (const auto& [name, nick] : row.stored) testreg::SetString(HKEY_LOCAL_MACHINE, kHostsKey, name.c_str(), nick);
+        m_settings.LoadHosts();
+        EXPECT_EQ(m_settings.FriendNicks, row.loaded);
+    }
 }
 
 TEST_F(HostStoreTest, LoadingWhileDiscoveryAddsHosts) {
@@ -192,18 +182,10 @@ TEST_F(HostStoreTest, NamesThatDifferOnlyInCaseRoundTrip) {
     table.AddHost(2, L"MIXEDCASE");
     table.AddHost(3, L"Pc7");
     table.AddHost(4, L"PC7");
-    HostInfo host;
-    ASSERT_TRUE(table.GetHost(1, host));
-    EXPECT_EQ(host.Friend, TRUE);
-    EXPECT_EQ(host.Nick, L"Mixy");
-    ASSERT_TRUE(table.GetHost(2, host));
-    EXPECT_EQ(host.Friend, FALSE);
-    EXPECT_EQ(host.Nick, L"MIXEDCASE");
-    ASSERT_TRUE(table.GetHost(3, host));
-    EXPECT_EQ(host.Friend, TRUE);
-    EXPECT_EQ(host.Nick, L"Seven");
-    ASSERT_TRUE(table.GetHost(4, host));
-    EXPECT_EQ(host.Friend, FALSE);
+    EXPECT_EQ(NickAndFriend(table, 1), std::make_pair(std::wstring(L"Mixy"), TRUE));
+    EXPECT_EQ(NickAndFriend(table, 2), std::make_pair(std::wstring(L"MIXEDCASE"), FALSE));
+    EXPECT_EQ(NickAndFriend(table, 3), std::make_pair(std::wstring(L"Seven"), TRUE));
+    EXPECT_EQ(NickAndFriend(table, 4).second, FALSE);
 }
 
 TEST_F(HostStoreTest, RenamingANonFriendIsStoredUntilTheNextSaveHosts) {
@@ -212,9 +194,7 @@ TEST_F(HostStoreTest, RenamingANonFriendIsStoredUntilTheNextSaveHosts) {
     ASSERT_EQ(hosts.RenameHost(1, L"Eve"), TRUE);
     EXPECT_EQ(StoredNick(L"PC5"), L"Eve");
     EXPECT_EQ(m_settings.FriendNicks[L"PC5"], L"Eve");
-    HostInfo host;
-    hosts.GetHost(1, host);
-    EXPECT_EQ(host.Friend, FALSE);  // a rename does not make a friend
+    EXPECT_EQ(NickAndFriend(hosts, 1).second, FALSE);  // a rename does not make a friend
 
     m_settings.SaveHosts(hosts);
     EXPECT_EQ(StoredNick(L"PC5"), L"<absent>");

@@ -4,39 +4,48 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cwctype>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "../support/RegistryHelpers.h"
 #include "../support/RegistryTestLock.h"
+#include "../support/TestHelpers.h"
 #include "settings/RegKey.h"
 #include "settings/Settings.h"
 
 namespace {
 
+using testutil::Sorted;
+
 constexpr wchar_t kSettingsKey[] = L"Software\\Pelko";
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kScratchKey[] = L"Software\\PelkoTestScratch";
+constexpr COLORREF kDefaultColor = 0x00344220;  // red 0x20, green 0x42, blue 0x34
 
-std::wstring ExecutablePath() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::wstring(path, length);
+// The record's number and flag fields, compared in one go.
+struct Fields {
+    DWORD Timeout, UDPPort, TCPPort;
+    COLORREF BaseColor;
+    BOOL Autorun, AddFilenameAsText, ConvertFilenameToUNC, AcceptFriendsOnly, ShowFriendsOnly, StartLocked, Locked;
+    bool operator==(const Fields&) const = default;
+};
+Fields FieldsOf(const CSettings& s) {
+    return {s.Timeout, s.UDPPort, s.TCPPort, s.BaseColor, s.Autorun, s.AddFilenameAsText, s.ConvertFilenameToUNC,
+            s.AcceptFriendsOnly, s.ShowFriendsOnly, s.StartLocked, s.Locked};
 }
+void PrintTo(const Fields& f, std::ostream* out) {
+    *out << "{Timeout " << f.Timeout << ", UDPPort " << f.UDPPort << ", TCPPort " << f.TCPPort << ", BaseColor 0x"
+         << std::hex << f.BaseColor << std::dec << ", Autorun " << f.Autorun << ", AddFilenameAsText "
+         << f.AddFilenameAsText << ", ConvertFilenameToUNC " << f.ConvertFilenameToUNC << ", AcceptFriendsOnly "
+         << f.AcceptFriendsOnly << ", ShowFriendsOnly " << f.ShowFriendsOnly << ", StartLocked " << f.StartLocked
+         << ", Locked " << f.Locked << "}";
+}
+// What Load gives on a first start.
+constexpr Fields kLoadedDefaults = {7000, 4000, 4001, kDefaultColor, FALSE, TRUE, TRUE, FALSE, TRUE, FALSE, FALSE};
 
-std::vector<std::wstring> Sorted(std::vector<std::wstring> names) {
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::wstring ComputerName() {
-    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
-    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
-    EXPECT_TRUE(::GetComputerNameW(name, &length));
-    return std::wstring(name, length);
-}
+LONG SetSetting(const wchar_t* name, DWORD value) { return testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, name, value); }
 
 // Every test starts without the settings key and without the Run entry, and leaves none behind.
 class SettingsTest : public ::testing::Test {
@@ -57,19 +66,9 @@ protected:
 
 TEST_F(SettingsTest, ConstructorValues) {
     CSettings settings;
-    EXPECT_EQ(settings.Timeout, 0u);
-    EXPECT_EQ(settings.UDPPort, 4000u);
-    EXPECT_EQ(settings.TCPPort, 4001u);
-    EXPECT_EQ(settings.BaseColor, 0u);
+    EXPECT_EQ(FieldsOf(settings), (Fields{0, 4000, 4001, 0, FALSE, TRUE, TRUE, FALSE, TRUE, FALSE, FALSE}));
     EXPECT_TRUE(settings.FriendNicks.empty());
     EXPECT_TRUE(settings.LocalName.empty());
-    EXPECT_EQ(settings.Autorun, FALSE);
-    EXPECT_EQ(settings.AddFilenameAsText, TRUE);
-    EXPECT_EQ(settings.ConvertFilenameToUNC, TRUE);
-    EXPECT_EQ(settings.AcceptFriendsOnly, FALSE);
-    EXPECT_EQ(settings.ShowFriendsOnly, TRUE);
-    EXPECT_EQ(settings.StartLocked, FALSE);
-    EXPECT_EQ(settings.Locked, FALSE);
 }
 
 TEST_F(SettingsTest, FirstStartWithoutKeysGivesExactlyTheDefaults) {
@@ -79,23 +78,9 @@ TEST_F(SettingsTest, FirstStartWithoutKeysGivesExactlyTheDefaults) {
     settings.UDPPort = 1;
     settings.ShowFriendsOnly = FALSE;
     EXPECT_EQ(settings.Load(), TRUE);
-    EXPECT_EQ(settings.Timeout, 7000u);
-    EXPECT_EQ(settings.UDPPort, 4000u);
-    EXPECT_EQ(settings.TCPPort, 4001u);
-    EXPECT_EQ(settings.BaseColor, COLORREF(0x00344220));
-    EXPECT_EQ(GetRValue(settings.BaseColor), 0x20);
-    EXPECT_EQ(GetGValue(settings.BaseColor), 0x42);
-    EXPECT_EQ(GetBValue(settings.BaseColor), 0x34);
-    EXPECT_EQ(settings.LocalName, ComputerName());
-    EXPECT_EQ(settings.Autorun, FALSE);
-    EXPECT_EQ(settings.AddFilenameAsText, TRUE);
-    EXPECT_EQ(settings.ConvertFilenameToUNC, TRUE);
-    EXPECT_EQ(settings.AcceptFriendsOnly, FALSE);
-    EXPECT_EQ(settings.ShowFriendsOnly, TRUE);
-    EXPECT_EQ(settings.StartLocked, FALSE);
-    EXPECT_EQ(settings.Locked, FALSE);
-    ASSERT_EQ(settings.FriendNicks.size(), 1u);
-    EXPECT_EQ(settings.FriendNicks[L"PC1"], L"Alice");
+    EXPECT_EQ(FieldsOf(settings), kLoadedDefaults);
+    EXPECT_EQ(settings.LocalName, testutil::ComputerName());
+    EXPECT_EQ(settings.FriendNicks, (FriendNickMap{{L"PC1", L"Alice"}}));
     // Loading writes nothing.
     EXPECT_FALSE(testreg::KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
 }
@@ -108,43 +93,31 @@ TEST_F(SettingsTest, WithoutTheKeyTheLockStateIsKept) {
 }
 
 TEST_F(SettingsTest, StoredValuesReplaceTheDefaults) {
-    ASSERT_EQ(testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"AddFilenameAsText", 0), ERROR_SUCCESS);
-    testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"ConvertFilenameToUNC", 0);
-    testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"ShowFriendsOnly", 0);
-    testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"AcceptFriendsOnly", 1);
-    testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"StartLocked", 1);
-    testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"UDPPort", 70000);  // no bounds applied
-    testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"TCPPort", 5001);
-    testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"Timeout", 0xFFFFFFFF);
+    ASSERT_EQ(SetSetting(L"AddFilenameAsText", 0), ERROR_SUCCESS);
+    SetSetting(L"ConvertFilenameToUNC", 0);
+    SetSetting(L"ShowFriendsOnly", 0);
+    SetSetting(L"AcceptFriendsOnly", 1);
+    SetSetting(L"StartLocked", 1);
+    SetSetting(L"UDPPort", 70000);  // no bounds applied
+    SetSetting(L"TCPPort", 5001);
+    SetSetting(L"Timeout", 0xFFFFFFFF);
     CSettings settings;
     settings.Load();
-    EXPECT_EQ(settings.AddFilenameAsText, FALSE);
-    EXPECT_EQ(settings.ConvertFilenameToUNC, FALSE);
-    EXPECT_EQ(settings.ShowFriendsOnly, FALSE);
-    EXPECT_EQ(settings.AcceptFriendsOnly, TRUE);
-    EXPECT_EQ(settings.StartLocked, TRUE);
-    EXPECT_EQ(settings.Locked, TRUE);
-    EXPECT_EQ(settings.UDPPort, 70000u);
-    EXPECT_EQ(settings.TCPPort, 5001u);
-    EXPECT_EQ(settings.Timeout, 0xFFFFFFFFu);
-    EXPECT_EQ(settings.BaseColor, COLORREF(0x00344220));  // absent: default
+    // The colour is absent: its default. The stored StartLocked locks the first load.
+    EXPECT_EQ(FieldsOf(settings), (Fields{0xFFFFFFFF, 70000, 5001, kDefaultColor, FALSE, FALSE, FALSE, TRUE, FALSE, TRUE, TRUE}));
 }
 
+// The stored number is red, green, blue from the high byte down; the top byte is ignored.
 TEST_F(SettingsTest, BaseColorIsStoredRedGreenBlueFromTheHighByteDown) {
-    ASSERT_EQ(testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"BaseColor", 0x00102030), ERROR_SUCCESS);
-    CSettings settings;
-    settings.Load();
-    EXPECT_EQ(GetRValue(settings.BaseColor), 0x10);
-    EXPECT_EQ(GetGValue(settings.BaseColor), 0x20);
-    EXPECT_EQ(GetBValue(settings.BaseColor), 0x30);
-    EXPECT_EQ(settings.BaseColor, COLORREF(0x00302010));
-}
-
-TEST_F(SettingsTest, BaseColorTopByteIsIgnored) {
-    ASSERT_EQ(testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"BaseColor", 0xA5102030), ERROR_SUCCESS);
-    CSettings settings;
-    settings.Load();
-    EXPECT_EQ(settings.BaseColor, COLORREF(0x00302010));
+    const struct { DWORD stored; COLORREF expected; } rows[] = {{0x00102030, 0x00302010}, {0xA5102030, 0x00302010}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.stored);
+        ASSERT_EQ(SetSetting(L"BaseColor", row.stored), ERROR_SUCCESS);
+        CSettings settings;
+        settings.Load();
+        EXPECT_EQ(settings.BaseColor, row.expected);
+        EXPECT_EQ(GetRValue(settings.BaseColor), 0x10);
+    }
 }
 
 TEST_F(SettingsTest, ValuesThatAreNotFourByteNumbersKeepTheDefaults) {
@@ -155,18 +128,16 @@ TEST_F(SettingsTest, ValuesThatAreNotFourByteNumbersKeepTheDefaults) {
     testreg::SetValue(HKEY_LOCAL_MACHINE, kSettingsKey, L"ShowFriendsOnly", REG_BINARY, &two, sizeof two);
     const DWORD colour = 0x00102030;
     testreg::SetValue(HKEY_LOCAL_MACHINE, kSettingsKey, L"BaseColor", REG_BINARY, &colour, sizeof colour);
-    testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"Timeout", 1234);  // a good one among them
+    SetSetting(L"Timeout", 1234);  // a good one among them
     CSettings settings;
     settings.Load();
-    EXPECT_EQ(settings.UDPPort, 4000u);
-    EXPECT_EQ(settings.TCPPort, 4001u);
-    EXPECT_EQ(settings.ShowFriendsOnly, TRUE);
-    EXPECT_EQ(settings.BaseColor, COLORREF(0x00344220));
-    EXPECT_EQ(settings.Timeout, 1234u);
+    Fields expected = kLoadedDefaults;
+    expected.Timeout = 1234;
+    EXPECT_EQ(FieldsOf(settings), expected);
 }
 
 TEST_F(SettingsTest, StartLockedSetsTheLockOnlyAtTheFirstLoad) {
-    testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"StartLocked", 1);
+    SetSetting(L"StartLocked", 1);
     CSettings settings;
     settings.Load();
     EXPECT_EQ(settings.Locked, TRUE);
@@ -206,10 +177,9 @@ TEST_F(SettingsTest, SaveThenLoadRoundTrip) {
     EXPECT_EQ(saved.Save(), TRUE);
 
     // Exactly the eight values (Wine enumerates them alphabetically).
-    const std::vector<std::wstring> expectedNames = {L"AcceptFriendsOnly", L"AddFilenameAsText",
-                                                     L"ConvertFilenameToUNC", L"ShowFriendsOnly",
-                                                     L"StartLocked", L"TCPPort", L"Timeout", L"UDPPort"};
-    EXPECT_EQ(Sorted(testreg::ValueNames(HKEY_LOCAL_MACHINE, kSettingsKey)), expectedNames);
+    EXPECT_EQ(Sorted(testreg::ValueNames(HKEY_LOCAL_MACHINE, kSettingsKey)),
+              (std::vector<std::wstring>{L"AcceptFriendsOnly", L"AddFilenameAsText", L"ConvertFilenameToUNC",
+                                         L"ShowFriendsOnly", L"StartLocked", L"TCPPort", L"Timeout", L"UDPPort"}));
     auto udp = testreg::GetValue(HKEY_LOCAL_MACHINE, kSettingsKey, L"UDPPort");
     ASSERT_TRUE(udp);
     EXPECT_EQ(udp->type, DWORD(REG_DWORD));
@@ -218,16 +188,7 @@ TEST_F(SettingsTest, SaveThenLoadRoundTrip) {
 
     CSettings loaded;
     loaded.Load();
-    EXPECT_EQ(loaded.AddFilenameAsText, FALSE);
-    EXPECT_EQ(loaded.ConvertFilenameToUNC, FALSE);
-    EXPECT_EQ(loaded.ShowFriendsOnly, FALSE);
-    EXPECT_EQ(loaded.AcceptFriendsOnly, TRUE);
-    EXPECT_EQ(loaded.StartLocked, TRUE);
-    EXPECT_EQ(loaded.Locked, TRUE);
-    EXPECT_EQ(loaded.UDPPort, 14000u);
-    EXPECT_EQ(loaded.TCPPort, 14001u);
-    EXPECT_EQ(loaded.Timeout, 9000u);
-    EXPECT_EQ(loaded.BaseColor, COLORREF(0x00344220));
+    EXPECT_EQ(FieldsOf(loaded), (Fields{9000, 14000, 14001, kDefaultColor, FALSE, FALSE, FALSE, TRUE, FALSE, TRUE, TRUE}));
     EXPECT_TRUE(loaded.FriendNicks.empty());
 }
 
@@ -239,7 +200,7 @@ TEST_F(SettingsTest, AutorunWritesTheProgramPathUnderTheUsersRunKey) {
     auto value = testreg::GetValue(HKEY_CURRENT_USER, kRunKey, L"Pelko");
     ASSERT_TRUE(value);
     EXPECT_EQ(value->type, DWORD(REG_SZ));
-    const std::wstring path = ExecutablePath();
+    const std::wstring path = testutil::ProgramPath();
     EXPECT_EQ(value->data.size(), (path.size() + 1) * sizeof(wchar_t));  // the null is counted
     EXPECT_EQ(value->Text(), path);
     EXPECT_FALSE(testreg::GetValue(HKEY_LOCAL_MACHINE, kRunKey, L"Pelko"));  // NT family: the user's key
@@ -250,9 +211,9 @@ TEST_F(SettingsTest, AutorunWritesTheProgramPathUnderTheUsersRunKey) {
 }
 
 TEST_F(SettingsTest, RunValueInOtherLetterCaseCountsAsOurs) {
-    std::wstring path = ExecutablePath();
+    std::wstring path = testutil::ProgramPath();
     for (auto& c : path) c = static_cast<wchar_t>(std::towupper(c));
-    ASSERT_NE(path, ExecutablePath());
+    ASSERT_NE(path, testutil::ProgramPath());
     testreg::SetString(HKEY_CURRENT_USER, kRunKey, L"Pelko", path);
     CSettings settings;
     settings.Load();
@@ -277,14 +238,12 @@ TEST_F(SettingsTest, SaveWithoutAutorunAndWithoutRunValueChangesNothing) {
 }
 
 TEST_F(SettingsTest, KeyWithoutFullAccessLoadsLikeAMissingKeyAndSaveChangesNothing) {
-    testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"UDPPort", 14000);
-    testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"StartLocked", 1);
+    SetSetting(L"UDPPort", 14000);
+    SetSetting(L"StartLocked", 1);
     ASSERT_EQ(testreg::DenyWrites(HKEY_LOCAL_MACHINE, kSettingsKey), ERROR_SUCCESS);
     CSettings settings;
     settings.Load();
-    EXPECT_EQ(settings.UDPPort, 4000u);
-    EXPECT_EQ(settings.StartLocked, FALSE);
-    EXPECT_EQ(settings.Locked, FALSE);
+    EXPECT_EQ(FieldsOf(settings), kLoadedDefaults);
 
     settings.TCPPort = 5555;
     EXPECT_EQ(settings.Save(), TRUE);

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "../support/RegistryHelpers.h"
 #include "../support/RegistryTestLock.h"
+#include "../support/TestHelpers.h"
 #include "settings/Settings.h"
 #include "settings/SoundEvents.h"
 
@@ -40,12 +40,7 @@ std::wstring DefaultText(const std::wstring& path) {
     return value->Text();
 }
 
-std::wstring ProgramFolderFile(const wchar_t* file) {
-    wchar_t path[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.rfind(L'\\') + 1) + file;
-}
+using testutil::ProgramFolderFile;
 
 // Each test starts without the scheme and without our labels; the system's labels key exists
 // unless a test removes it. What the fixture made it removes again.
@@ -82,10 +77,7 @@ TEST_F(SoundEventsTest, FirstStartRegistersTheSixEvents) {
     EXPECT_EQ(DefaultText(kSchemeKey), L"Pelko Network Clipboard");
     std::vector<std::wstring> names;
     for (const auto& event : kExpected) names.push_back(event.name);
-    auto registered = testreg::SubkeyNames(HKEY_CURRENT_USER, kSchemeKey);
-    std::sort(names.begin(), names.end());
-    std::sort(registered.begin(), registered.end());
-    EXPECT_EQ(registered, names);  // exactly the six
+    EXPECT_EQ(testutil::Sorted(testreg::SubkeyNames(HKEY_CURRENT_USER, kSchemeKey)), testutil::Sorted(names));  // exactly the six
 
     const std::wstring sound = ProgramFolderFile(L"ReadyToTransfer.wav");
     for (const auto& event : kExpected) {
@@ -147,13 +139,6 @@ TEST_F(SoundEventsTest, RegisterSoundEventWritesOneEvent) {
     EXPECT_EQ(DefaultText(key + L"\\.Current"), ProgramFolderFile(L"Friend.wav"));
     // The scheme key was created on the way, but without a display name: only the first start
     // gives it one.
-    auto display = testreg::GetValue(HKEY_CURRENT_USER, kSchemeKey, nullptr);
-    EXPECT_FALSE(display);
+    EXPECT_FALSE(testreg::GetValue(HKEY_CURRENT_USER, kSchemeKey, nullptr));
 }
-
-TEST(SoundFlags, AsynchronousAndSynchronousSets) {
-    EXPECT_EQ(kSoundFlagsAsync, 0x83u);
-    EXPECT_EQ(kSoundFlagsSync, 0x82u);
-}
-
 }  // namespace

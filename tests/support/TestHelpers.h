@@ -1,0 +1,67 @@
+// Small helpers that several Windows test programs need: this computer's name, files beside the
+// test program, sorted name lists, and the contents of a global memory block.
+#pragma once
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "framework/Handles.h"
+
+namespace testutil {
+
+// The computer name as GetComputerNameW gives it (upper case, at most 15 characters).
+inline std::wstring ComputerName() {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    if (!::GetComputerNameW(name, &length) || length == 0) return L"<no computer name>";
+    return std::wstring(name, length);
+}
+
+// The full path of the running test program.
+inline std::wstring ProgramPath() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return std::wstring(path, length);
+}
+
+// A file in the test program's folder.
+inline std::wstring ProgramFolderFile(const std::wstring& file) {
+    const std::wstring path = ProgramPath();
+    return path.substr(0, path.rfind(L'\\') + 1) + file;
+}
+
+// Registry and clipboard enumeration orders differ between Windows and Wine: compare sorted.
+inline std::vector<std::wstring> Sorted(std::vector<std::wstring> names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Every byte of a global memory block (empty when it cannot be locked).
+inline std::vector<std::uint8_t> BytesOf(HGLOBAL block) {
+    GlobalLockGuard lock(block);
+    const auto* data = static_cast<const std::uint8_t*>(lock.Data());
+    return data ? std::vector<std::uint8_t>(data, data + lock.Size()) : std::vector<std::uint8_t>{};
+}
+
+// The wide text in a global memory block, up to its first null or the block's end.
+inline std::wstring WideTextOf(HGLOBAL block) {
+    GlobalLockGuard lock(block);
+    if (!lock.Data()) return L"<no lock>";
+    const auto* text = static_cast<const wchar_t*>(lock.Data());
+    return std::wstring(text, wcsnlen(text, lock.Size() / sizeof(wchar_t)));
+}
+
+// The ANSI text in a global memory block, up to its first null or the block's end.
+inline std::string AnsiTextOf(HGLOBAL block) {
+    GlobalLockGuard lock(block);
+    if (!lock.Data()) return "<no lock>";
+    const auto* text = static_cast<const char*>(lock.Data());
+    return std::string(text, strnlen(text, lock.Size()));
+}
+
+}  // namespace testutil
