@@ -32,6 +32,9 @@ fi
 # --- inside the namespaces ---
 name=$PELKO_SANDBOX_NAME
 ip link set lo up
+# Limited broadcasts (255.255.255.255, what discovery sends) go out on `lo` from 127.0.0.1, so they
+# reach the sandbox's own listeners; every other address outside 127/8 stays unreachable.
+ip route add 255.255.255.255/32 dev lo src 127.0.0.1
 hostname "$name"
 etc=$(mktemp -d /tmp/pelko-sandbox.XXXXXX)
 printf '127.0.0.1\tlocalhost\n127.0.1.1\t%s\n::1\tlocalhost\n' "$name" > "$etc/hosts"

@@ -5,6 +5,7 @@
 
 #include "app/ShowMessage.h"
 #include "app/WindowMessages.h"
+#include "protocol/Server.h"
 #include "settings/Settings.h"
 #include "skin/Skin.h"
 
@@ -32,7 +33,8 @@ bool CMainApp::InitInstance() {
     if (!theSettings.Load()) return FailStartup(L"Failed to load settings");
     theSettings.RegisterSoundEvents();  // the result does not matter
     if (!theSkin.Setup()) return FailStartup(L"Failed to initialize resources");
-    //   server:        if (!theServer.Init()) return FailStartup(L"Failed to initialize server");
+    // The network: discovery sockets, TCP listener, friends, and the first query.
+    if (!theServer.Init()) return FailStartup(L"Failed to initialize server");
 
     // The hidden window joins the clipboard viewer chain as it is created; its failure has no
     // message of its own.

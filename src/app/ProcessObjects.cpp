@@ -5,6 +5,7 @@
 #include "app/ProcessObjects.h"
 
 #include "app/MainApp.h"
+#include "protocol/Server.h"
 #include "runtime/Trace.h"
 #include "runtime/Winsock.h"
 #include "settings/Settings.h"
@@ -12,6 +13,7 @@
 
 CSkin theSkin;             // drawing resources and palette, filled at start-up
 CSettings theSettings;     // the settings record
+CServer theServer;         // the server coordinator: discovery, listener, host table
 CMainApp theApp;           // the application object with its hidden window
 // The checksum table comes here in the order, but theChecksum (protocol/Checksum.cpp) is built
 // by the compiler (constant initialisation): it exists before every object of this list and

@@ -5,6 +5,7 @@
 
 class CSkin;
 class CSettings;
+class CServer;
 class CMainApp;
 class CSettings;
 class CTraceLock;
@@ -12,6 +13,7 @@ class CWinsock;
 
 extern CSkin theSkin;
 extern CSettings theSettings;
+extern CServer theServer;
 extern CMainApp theApp;
 extern CWinsock theWinsock;
 extern CTraceLock theTraceLock;

@@ -3,6 +3,7 @@
 #include "app/ShowMessage.h"
 #include "app/WindowMessages.h"
 #include "framework/Application.h"
+#include "protocol/Server.h"
 #include "resource.h"
 #include "runtime/Trace.h"
 #include "settings/Settings.h"
@@ -71,7 +72,8 @@ void CHiddenWnd::ToggleLock() {
 }
 
 void CHiddenWnd::Exit() {
-    // The server coordinator's shutdown (departure broadcast, sockets, client) comes first, here.
+    // The network goes first: the others hear our goodbye while the icon is still there.
+    theServer.Shutdown();
     m_trayIcon.Delete();
     DestroyWindow();   // the application's main window: its end posts WM_QUIT
     if (CApplication* app = CApplication::Current()) app->ExitInstance();
@@ -89,8 +91,14 @@ void CHiddenWnd::OnTrayNotify(UINT mouseMessage) {
 }
 
 std::vector<TrayMenuHost> CHiddenWnd::ListTrayHosts() const {
-    // The host table lists its hosts here (nick name, address, friend flag) once it exists.
-    return {};
+    // The callback runs under the host table's lock: it only copies.
+    std::vector<TrayMenuHost> hosts;
+    theServer.ForEachHost(
+        [](const HostInfo& host, void* context) {
+            static_cast<std::vector<TrayMenuHost>*>(context)->push_back({host.Nick, host.Address, host.Friend != FALSE});
+        },
+        &hosts);
+    return hosts;
 }
 
 void CHiddenWnd::OpenTrayMenu() {

@@ -41,7 +41,8 @@ public:
     [[nodiscard]] const CTrayIcon& TrayIcon() const noexcept { return m_trayIcon; }
     // "Lock": toggles the lock state and shows it in the tray icon. Not saved.
     void ToggleLock();
-    // "Exit": removes the tray icon and destroys this window, which ends the message loop.
+    // "Exit": shuts the server down (goodbye broadcast, sockets closed, host table emptied),
+    // removes the tray icon and destroys this window, which ends the message loop.
     void Exit();
 
 protected:

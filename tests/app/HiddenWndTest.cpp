@@ -5,11 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "../support/UiWait.h"
 #include "TrayDriver.h"
 #include "app/WindowMessages.h"
 #include "clipboard/HiddenWnd.h"
 #include "framework/Application.h"
+#include "protocol/Server.h"
 #include "resource.h"
 #include "settings/Settings.h"
 #include "ui/MainWnd.h"
@@ -38,6 +43,12 @@ protected:
         MSG msg;
         ::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);   // a test's Exit leaves one
         theSettings.Locked = FALSE;
+        theSettings.ShowFriendsOnly = TRUE;
+        theServer.Shutdown();
+        theServer.HostTable().RemoveAll();
+        theSettings.FriendNicks.clear();
+        theSettings.UDPPort = 4000;
+        theSettings.TCPPort = 4001;
     }
 
     HWND MainHwnd() const { return hidden.MainWnd() ? hidden.MainWnd()->Hwnd() : nullptr; }
@@ -58,7 +69,73 @@ protected:
     CHiddenWnd hidden;
 };
 
+// A host item of the open tray menu: its text and the address it carries.
+struct MenuHost {
+    std::wstring text;
+    DWORD address;
+    bool operator==(const MenuHost&) const = default;
+};
+
+// Right-clicks the icon, reads the host items (everything above the five fixed items), dismisses.
+std::vector<MenuHost> ReadTrayHosts(HWND hidden) {
+    std::vector<MenuHost> items;
+    std::thread user([&] {
+        HWND menuWindow = uitest::WaitForProcessWindow(L"#32768");
+        if (!menuWindow) return;
+        if (HMENU menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0))) {
+            for (int i = 0; i + 5 < ::GetMenuItemCount(menu); ++i) {
+                wchar_t text[64] = {};
+                ::GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+                MENUITEMINFOW info{};
+                info.cbSize = sizeof info;
+                info.fMask = MIIM_DATA;
+                ::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
+                items.push_back({text, static_cast<DWORD>(info.dwItemData)});
+            }
+        }
+        uitest::PostKey(menuWindow, VK_ESCAPE);
+    });
+    ::SendMessageW(hidden, WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
+    user.join();
+    return items;
+}
+
 }  // namespace
+
+TEST_F(HiddenWndTest, TheTrayMenuListsTheServersHostsLastArrivedFirst) {
+    theSettings.FriendNicks[L"BRAVO"] = L"Bee";
+    ASSERT_TRUE(theServer.HostTable().AddHost(0x0A000001, L"ALPHA"));
+    ASSERT_TRUE(theServer.HostTable().AddHost(0x0A000002, L"BRAVO"));
+    ASSERT_TRUE(theServer.HostTable().AddHost(0x0A000003, L"CHARLIE"));
+    theSettings.ShowFriendsOnly = FALSE;
+    const std::vector<MenuHost> all = {{L"CHARLIE", 0x0A000003}, {L"Bee", 0x0A000002}, {L"ALPHA", 0x0A000001}};
+    EXPECT_EQ(all, ReadTrayHosts(hidden.Hwnd()));
+    // Friends only: the friend under its nick.
+    theSettings.ShowFriendsOnly = TRUE;
+    const std::vector<MenuHost> friends = {{L"Bee", 0x0A000002}};
+    EXPECT_EQ(friends, ReadTrayHosts(hidden.Hwnd()));
+    // A host that left is gone at the next opening.
+    theSettings.ShowFriendsOnly = FALSE;
+    theServer.HostTable().RemoveHost(0x0A000003);
+    const std::vector<MenuHost> two = {{L"Bee", 0x0A000002}, {L"ALPHA", 0x0A000001}};
+    EXPECT_EQ(two, ReadTrayHosts(hidden.Hwnd()));
+}
+
+TEST_F(HiddenWndTest, ExitShutsTheServerDownFirst) {
+    // Ports of this test's own: the app tests run beside the discovery tests.
+    theSettings.UDPPort = 24530;
+    theSettings.TCPPort = 24531;
+    ASSERT_TRUE(theServer.Init());
+    ASSERT_TRUE(theServer.HostTable().AddHost(0x0A000001, L"ALPHA"));
+    CCountingApp app;
+    app.SetMainWindow(&hidden);
+    const tray::Opening seen = tray::RightClickAndPick(hidden.Hwnd(), tray::Pick::Exit);
+    ASSERT_TRUE(seen.opened);
+    EXPECT_FALSE(theServer.IsInitialized());
+    EXPECT_EQ(0u, theServer.HostTable().Count());
+    EXPECT_EQ(INVALID_SOCKET, theServer.ListenerHandle());
+    EXPECT_EQ(nullptr, hidden.Hwnd());
+}
 
 TEST_F(HiddenWndTest, IsAnInvisibleToolWindowWithoutSize) {
     HWND hwnd = hidden.Hwnd();

@@ -13,6 +13,7 @@
 #include "app/MainApp.h"
 #include "app/WindowMessages.h"
 #include "clipboard/HiddenWnd.h"
+#include "protocol/Server.h"
 #include "resource.h"
 #include "settings/Settings.h"
 #include "ui/MainWnd.h"
@@ -93,4 +94,54 @@ TEST_F(MainAppTest, ARunEndsThroughTheTrayMenusExit) {
     EXPECT_EQ(nullptr, app.HiddenWnd().Hwnd());
     EXPECT_FALSE(app.HiddenWnd().TrayIcon().IsAdded());
     EXPECT_EQ(nullptr, ::FindWindowW(kHiddenWindowClass, nullptr));
+}
+
+TEST_F(MainAppTest, AStartWhoseTcpPortIsTakenSaysFailedToInitializeServerAndEnds) {
+    // Another program holds the TCP port of the settings (4001 unless the registry says other).
+    ASSERT_TRUE(theSettings.Load());
+    const auto tcpPort = static_cast<u_short>(theSettings.TCPPort);
+    const auto udpPort = static_cast<u_short>(theSettings.UDPPort);
+    SOCKET taken = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_NE(INVALID_SOCKET, taken);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = ::htons(tcpPort);
+    ASSERT_EQ(0, ::bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address));
+    ASSERT_EQ(0, ::listen(taken, 1));
+
+    // The user reads the message and presses OK.
+    std::wstring shown;
+    std::thread user([&] {
+        HWND box = uitest::WaitForProcessWindow(L"#32770", [](HWND hwnd) {
+            return uitest::TextOf(hwnd) == L"Failed to initialize server";
+        });
+        if (!box) return;
+        shown = uitest::TextOf(box);
+        ::PostMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    });
+    CMainApp app;
+    const bool started = app.InitInstance();
+    user.join();
+    ::closesocket(taken);
+
+    EXPECT_FALSE(started);
+    EXPECT_EQ(L"Failed to initialize server", shown);
+    EXPECT_FALSE(theServer.IsInitialized());
+    // Ended before the hidden window and the tray icon.
+    EXPECT_EQ(nullptr, app.HiddenWnd().Hwnd());
+    EXPECT_FALSE(app.HiddenWnd().TrayIcon().IsAdded());
+    EXPECT_EQ(nullptr, ::FindWindowW(kHiddenWindowClass, nullptr));
+    // The discovery port it had opened is free again.
+    SOCKET udp = ::socket(AF_INET, SOCK_DGRAM, 0);
+    address.sin_port = ::htons(udpPort);
+    EXPECT_EQ(0, ::bind(udp, reinterpret_cast<sockaddr*>(&address), sizeof address));
+    ::closesocket(udp);
+}
+
+TEST_F(MainAppTest, AStartedCopyRunsTheServerUntilExit) {
+    CMainApp app;
+    ASSERT_TRUE(app.InitInstance());
+    EXPECT_TRUE(theServer.IsInitialized());
+    app.HiddenWnd().Exit();
+    EXPECT_FALSE(theServer.IsInitialized());
 }

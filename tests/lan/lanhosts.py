@@ -359,7 +359,13 @@ class Host:
         for path in files:
             if not os.path.exists(path):
                 raise LanError("missing %s: build with scripts/build.sh --windows" % path)
-            shutil.copy2(path, self.program_dir)
+            # A copy of the program may be running from this file (a second start): the new file
+            # takes the name by a rename, so the running image keeps its own. Copying over it in
+            # place would change the pages under the running process (seen: its window
+            # procedure's table read back as garbage).
+            target = os.path.join(self.program_dir, os.path.basename(path))
+            shutil.copy2(path, target + ".new")
+            os.replace(target + ".new", target)
         return PROGRAM_DIR_WIN + "\\" + os.path.basename(exe)
 
     def start_program(self, exe=PELKO_EXE, args=(), beside=None):

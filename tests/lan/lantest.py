@@ -76,9 +76,14 @@ class LanTestCase(unittest.TestCase):
                 host.driver("wait", "--class", HIDDEN_CLASS, "--gone", "--timeout", WAIT_MS)
 
     def _failed(self):
-        # unittest marks the outcome as soon as a part of the test fails (clean-ups run after).
+        # The result has the test's failure by the time the clean-ups run (Python 3.11 leaves
+        # outcome.success set then, so the result is asked as well).
         outcome = getattr(self, "_outcome", None)
-        return outcome is None or not outcome.success
+        if outcome is None or not outcome.success:
+            return True
+        result = getattr(outcome, "result", None)
+        recorded = list(getattr(result, "failures", [])) + list(getattr(result, "errors", []))
+        return any(test is self for test, _ in recorded)
 
     def _save_evidence(self, directory):
         os.makedirs(directory, exist_ok=True)

@@ -14,7 +14,7 @@ from lantest import (DIALOG_CLASS, HIDDEN_CLASS, MAIN_CLASS, MENU_CLASS, PROGRAM
 # pelko.exe writes its first trace lines during start-up once the parts that trace there exist
 # (the progress thread's "Init Progress", the server's start-up). Until then the trace test is
 # skipped; set this to True when they land.
-STARTUP_TRACES = False
+STARTUP_TRACES = True
 
 WS_POPUP = 0x80000000
 WS_EX_TOOLWINDOW = 0x00000080
