@@ -25,12 +25,12 @@ constexpr NamedKey kKeys[] = {
     {L"home", VK_HOME}, {L"end", VK_END},
 };
 
-WindowSpec MenuSpec() {
-    WindowSpec spec;
-    spec.className = L"#32768";
-    spec.hasClass = true;
-    spec.visibleOnly = true;
-    return spec;
+WindowQuery MenuQuery() {
+    WindowQuery query;
+    query.className = L"#32768";
+    query.hasClass = true;
+    query.visibleOnly = true;
+    return query;
 }
 
 // Posts each key in order; a single character goes as WM_CHAR (menu mnemonics).
@@ -82,9 +82,9 @@ int CmdTray(CArgs& args) {
     if (args.HasError()) return Fail(args.Error());
     HWND hidden = ::FindWindowW(kHiddenWindowClass, nullptr);
     if (!hidden) return Fail(L"no window of class \"Pelko Hidden Window Class\"");
-    if (HWND stale = FindSpecWindow(MenuSpec())) return Fail(L"a menu is already open: " + FormatHex(reinterpret_cast<uintptr_t>(stale)));
+    if (HWND stale = FindQueriedWindow(MenuQuery())) return Fail(L"a menu is already open: " + FormatHex(reinterpret_cast<uintptr_t>(stale)));
     if (!::PostMessageW(hidden, WM_TRAYNOTIFY, kTrayIconId, WM_RBUTTONUP)) return FailWithLastError(L"PostMessageW failed");
-    HWND menu = WaitSpecWindow(MenuSpec(), timeout, false);
+    HWND menu = WaitForQueriedWindow(MenuQuery(), timeout, false);
     if (!menu) return Fail(L"no menu opened");
     PrintLine(FormatHex(reinterpret_cast<uintptr_t>(menu)));
     return SendMenuKeys(menu, keys, timeout);
@@ -95,7 +95,7 @@ int CmdMenuKeys(CArgs& args) {
     const auto& keys = args.Positional();
     if (args.HasError()) return Fail(args.Error());
     if (keys.empty()) return Fail(L"keys: give at least one key");
-    HWND menu = WaitSpecWindow(MenuSpec(), timeout, false);
+    HWND menu = WaitForQueriedWindow(MenuQuery(), timeout, false);
     if (!menu) return Fail(L"no menu is open");
     return SendMenuKeys(menu, keys, timeout);
 }

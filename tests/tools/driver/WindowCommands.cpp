@@ -33,9 +33,9 @@ std::wstring ClassOf(HWND hwnd) {
 
 // The window named by the arguments, which must leave nothing else than `expected` positionals.
 HWND TakeExistingWindow(CArgs& args, int& exitCode) {
-    const WindowSpec spec = TakeWindowSpec(args);
+    const WindowQuery query = TakeWindowQuery(args);
     if (args.HasError()) { exitCode = Fail(args.Error()); return nullptr; }
-    HWND hwnd = FindSpecWindow(spec);
+    HWND hwnd = FindQueriedWindow(query);
     if (!hwnd) exitCode = Fail(L"no such window");
     return hwnd;
 }
@@ -52,12 +52,12 @@ int CmdFind(CArgs& args) {
 }
 
 int CmdWait(CArgs& args) {
-    const WindowSpec spec = TakeWindowSpec(args);
+    const WindowQuery query = TakeWindowQuery(args);
     const auto timeout = static_cast<DWORD>(args.TakeNumber(L"timeout", kDefaultWaitMs));
     const bool gone = args.TakeFlag(L"gone");
     if (!args.Positional().empty()) return Fail(L"wait: unexpected argument " + args.Positional().front());
     if (args.HasError()) return Fail(args.Error());
-    HWND hwnd = WaitSpecWindow(spec, timeout, gone);
+    HWND hwnd = WaitForQueriedWindow(query, timeout, gone);
     if (!hwnd) return Fail(gone ? L"the window is still there" : L"no such window appeared in time");
     if (!gone) PrintLine(FormatHex(reinterpret_cast<uintptr_t>(hwnd)));
     return 0;

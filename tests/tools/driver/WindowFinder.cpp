@@ -2,36 +2,36 @@
 
 #include <vector>
 
-WindowSpec TakeWindowSpec(CArgs& args) {
-    WindowSpec spec;
+WindowQuery TakeWindowQuery(CArgs& args) {
+    WindowQuery query;
     if (auto handle = args.TakeOption(L"hwnd")) {
         std::int64_t value = 0;
         if (!ParseNumber(*handle, value)) args.SetError(L"--hwnd: not a number: " + *handle);
-        spec.hwnd = reinterpret_cast<HWND>(static_cast<intptr_t>(value));
+        query.hwnd = reinterpret_cast<HWND>(static_cast<intptr_t>(value));
     }
-    if (auto className = args.TakeOption(L"class")) { spec.className = *className; spec.hasClass = true; }
-    if (auto title = args.TakeOption(L"title")) { spec.title = *title; spec.hasTitle = true; }
-    spec.visibleOnly = args.TakeFlag(L"visible");
-    if (!spec.hwnd && !spec.hasClass && !spec.hasTitle) args.SetError(L"name a window with --hwnd, --class or --title");
-    return spec;
+    if (auto className = args.TakeOption(L"class")) { query.className = *className; query.hasClass = true; }
+    if (auto title = args.TakeOption(L"title")) { query.title = *title; query.hasTitle = true; }
+    query.visibleOnly = args.TakeFlag(L"visible");
+    if (!query.hwnd && !query.hasClass && !query.hasTitle) args.SetError(L"name a window with --hwnd, --class or --title");
+    return query;
 }
 
-HWND FindSpecWindow(const WindowSpec& spec) {
-    if (spec.hwnd) return ::IsWindow(spec.hwnd) ? spec.hwnd : nullptr;
-    const wchar_t* className = spec.hasClass ? spec.className.c_str() : nullptr;
-    const wchar_t* title = spec.hasTitle ? spec.title.c_str() : nullptr;
+HWND FindQueriedWindow(const WindowQuery& query) {
+    if (query.hwnd) return ::IsWindow(query.hwnd) ? query.hwnd : nullptr;
+    const wchar_t* className = query.hasClass ? query.className.c_str() : nullptr;
+    const wchar_t* title = query.hasTitle ? query.title.c_str() : nullptr;
     HWND after = nullptr;
     while (HWND found = ::FindWindowExW(nullptr, after, className, title)) {
-        if (!spec.visibleOnly || ::IsWindowVisible(found)) return found;
+        if (!query.visibleOnly || ::IsWindowVisible(found)) return found;
         after = found;
     }
     return nullptr;
 }
 
-HWND WaitSpecWindow(const WindowSpec& spec, DWORD timeoutMs, bool gone) {
+HWND WaitForQueriedWindow(const WindowQuery& query, DWORD timeoutMs, bool gone) {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     for (;;) {
-        HWND found = FindSpecWindow(spec);
+        HWND found = FindQueriedWindow(query);
         if (!gone && found) return found;
         if (gone && !found) return HWND_BROADCAST;  // any non-null value: success
         if (::GetTickCount64() >= deadline) return nullptr;

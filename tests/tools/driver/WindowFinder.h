@@ -7,7 +7,7 @@
 
 #include "Args.h"
 
-struct WindowSpec {
+struct WindowQuery {
     HWND hwnd = nullptr;
     std::wstring className;
     std::wstring title;
@@ -17,11 +17,11 @@ struct WindowSpec {
 };
 
 // Takes the window options out of the arguments; sets an error when none is given.
-WindowSpec TakeWindowSpec(CArgs& args);
+WindowQuery TakeWindowQuery(CArgs& args);
 // The first top-level window that matches, or null.
-HWND FindSpecWindow(const WindowSpec& spec);
+HWND FindQueriedWindow(const WindowQuery& query);
 // Waits until a matching window exists (or, with gone, until none does), checking every 20 ms,
 // at most timeoutMs. Returns the window found (gone: a non-null dummy on success), or null.
-HWND WaitSpecWindow(const WindowSpec& spec, DWORD timeoutMs, bool gone);
+HWND WaitForQueriedWindow(const WindowQuery& query, DWORD timeoutMs, bool gone);
 // A window's text through WM_GETTEXT (works across processes), given up after 5 s.
 std::wstring WindowText(HWND hwnd);
