@@ -8,13 +8,8 @@ stand-in, which checks the tests themselves)."""
 
 import unittest
 
-from lantest import (DIALOG_CLASS, HIDDEN_CLASS, MAIN_CLASS, MENU_CLASS, PROGRAM, PROGRAM_IMAGE, USING_STANDIN,
+from lantest import (DIALOG_CLASS, HIDDEN_CLASS, MAIN_CLASS, MENU_CLASS, PROGRAM, PROGRAM_IMAGE,
                      WAIT_MS, WAIT_S, LanTestCase)
-
-# pelko.exe writes its first trace lines during start-up once the parts that trace there exist
-# (the progress thread's "Init Progress", the server's start-up). Until then the trace test is
-# skipped; set this to True when they land.
-STARTUP_TRACES = True
 
 WS_POPUP = 0x80000000
 WS_EX_TOOLWINDOW = 0x00000080
@@ -43,7 +38,6 @@ class FoundationTest(LanTestCase):
         self.assertFalse(self.window_exists(host, DIALOG_CLASS))
         self.assertEqual([], _crash_signs(program.stderr()))
 
-    @unittest.skipUnless(STARTUP_TRACES or USING_STANDIN, "pelko.exe traces nothing during start-up yet")
     def test_trace_lines_are_numbered_from_zero(self):
         host = self.hosts[0]
         self.start_program_and_wait(host)
