@@ -70,6 +70,15 @@ void CServer::Shutdown() {
     m_hosts.RemoveAll();
 }
 
+BOOL CServer::GetLocalClipInfo(std::wstring& list) const {
+    list.clear();
+    return m_initialized && m_clipboard.GetLocalClipInfo(list);
+}
+
+HGLOBAL CServer::GetClipboardData(const wchar_t* name) const {
+    return m_initialized ? m_clipboard.GetClipboardData(name) : nullptr;
+}
+
 BOOL CServer::BroadcastWho(DWORD command) {
     EventSocket socket;
     bool sent = socket.Create(SOCK_DGRAM, EventSocket::AllNetworkEvents, true) && socket.SetBroadcast(true);

@@ -10,6 +10,11 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <string>
+
+#include "clipboard/LocalClipboard.h"
+#include "clipboard/PendingFormats.h"
 #include "protocol/Ear.h"
 #include "protocol/Hosts.h"
 #include "protocol/Message.h"
@@ -48,6 +53,17 @@ public:
     // The host table itself, for the host pages and the request checks.
     [[nodiscard]] Hosts& HostTable() noexcept { return m_hosts; }
 
+    // The local clipboard as the serving side sees it (LocalClipboard.h has the threads).
+    // GetLocalClipInfo fails, and GetClipboardData gives NULL, while not initialised.
+    BOOL GetLocalClipInfo(std::wstring& list) const;
+    HGLOBAL GetClipboardData(const wchar_t* name) const;
+    static UINT FormatIdFromName(const wchar_t* name) { return CLocalClipboard::FormatIdFromName(name); }
+    // Main thread only; valid until the next call.
+    const wchar_t* FormatNameFromId(UINT id) { return m_clipboard.FormatNameFromId(id); }
+
+    // The formats placed on the local clipboard from a remote host and not yet fetched.
+    [[nodiscard]] PendingFormats& Pending() noexcept { return m_pending; }
+
     // The sockets, for tests and diagnostics (INVALID_SOCKET while closed).
     [[nodiscard]] SOCKET ListenerHandle() const noexcept { return m_listener.Handle(); }
     [[nodiscard]] const Ear& DiscoveryListener() const noexcept { return m_ear; }
@@ -61,7 +77,10 @@ private:
     Hosts m_hosts;
     Ear m_ear;
     CServerListener m_listener;
-    bool m_initialized = false;   // main thread only
+    CLocalClipboard m_clipboard;
+    PendingFormats m_pending;
+    // Written on the main thread by Init and Shutdown, read by the serving threads.
+    std::atomic<bool> m_initialized{false};
 };
 
 // The process-wide coordinator (defined with the other process-wide objects).
