@@ -9,6 +9,10 @@ int CmdSetClip(CArgs& args);    // setclip [--text T] [--format NAME HEX]... [--
 int CmdGetClip(CArgs& args);    // getclip NAME [--hex|--text|--wtext] [--timeout MS]
 int CmdFormats(CArgs& args);    // formats
 
+// PatternCommands.cpp
+int CmdFillClip(CArgs& args);    // fillclip --format NAME SIZE...
+int CmdPasteCheck(CArgs& args);  // pastecheck NAME... [--timeout MS]
+
 // WindowCommands.cpp
 int CmdFind(CArgs& args);       // find WINDOW
 int CmdWait(CArgs& args);       // wait WINDOW [--timeout MS] [--gone]
