@@ -10,7 +10,7 @@ int CmdGetClip(CArgs& args);    // getclip NAME [--hex|--text|--wtext] [--timeou
 int CmdFormats(CArgs& args);    // formats
 
 // PatternCommands.cpp
-int CmdFillClip(CArgs& args);    // fillclip --format NAME SIZE...
+int CmdFillClip(CArgs& args);    // fillclip [--text T] --format NAME SIZE...
 int CmdPasteCheck(CArgs& args);  // pastecheck NAME... [--timeout MS]
 
 // WindowCommands.cpp

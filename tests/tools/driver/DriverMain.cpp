@@ -23,7 +23,7 @@ constexpr Command kCommands[] = {
     {L"setclip", CmdSetClip, "setclip [--text T] [--format NAME HEX]... [--files PATH...]"},
     {L"getclip", CmdGetClip, "getclip NAME [--hex|--text|--wtext] [--timeout MS]"},
     {L"formats", CmdFormats, "formats"},
-    {L"fillclip", CmdFillClip, "fillclip --format NAME SIZE [--format NAME SIZE]..."},
+    {L"fillclip", CmdFillClip, "fillclip [--text T] --format NAME SIZE [--format NAME SIZE]..."},
     {L"pastecheck", CmdPasteCheck, "pastecheck NAME... [--timeout MS]"},
     {L"find", CmdFind, "find WINDOW"},
     {L"wait", CmdWait, "wait WINDOW [--timeout MS] [--gone]"},

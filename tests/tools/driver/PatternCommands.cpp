@@ -1,7 +1,7 @@
 // Pattern commands, for transfers too large to spell out in hex: fill the clipboard with
 // formats of a given size whose bytes follow a fixed pattern, and paste formats one after the
 // other, timing each paste and checking every byte against the pattern.
-//   fillclip --format NAME SIZE [--format NAME SIZE]...
+//   fillclip [--text T] --format NAME SIZE [--format NAME SIZE]...
 //   pastecheck NAME... [--timeout MS]   ->  one line per format: NAME<TAB>SIZE<TAB>MS<TAB>ok|bad
 #include <windows.h>
 
@@ -40,6 +40,7 @@ struct ClipboardOpen {
 }  // namespace
 
 int CmdFillClip(CArgs& args) {
+    const auto text = args.TakeOption(L"text");
     std::vector<std::pair<std::wstring, std::wstring>> formats;
     while (auto format = args.TakeOptionPair(L"format")) formats.push_back(*format);
     if (args.HasError()) return Fail(args.Error());
@@ -61,6 +62,16 @@ int CmdFillClip(CArgs& args) {
             for (std::int64_t i = 0; i < size; ++i) bytes[i] = PatternByte(static_cast<std::uint64_t>(i));
         }
         if (!::SetClipboardData(id, block.Get())) return FailWithLastError(L"SetClipboardData failed for " + name);
+        (void)block.Detach();
+    }
+    if (text) {
+        UniqueGlobal block(::GlobalAlloc(GMEM_MOVEABLE, (text->size() + 1) * sizeof(wchar_t)));
+        {
+            GlobalLockGuard lock(block.Get());
+            if (!lock.Data()) return FailWithLastError(L"no memory for the text");
+            std::wmemcpy(static_cast<wchar_t*>(lock.Data()), text->c_str(), text->size() + 1);
+        }
+        if (!::SetClipboardData(CF_UNICODETEXT, block.Get())) return FailWithLastError(L"SetClipboardData failed for the text");
         (void)block.Detach();
     }
     return 0;
