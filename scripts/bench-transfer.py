@@ -32,9 +32,6 @@ MIN_SERVER = os.path.join(play.lanhosts.BUILD, "tests", "bench", "bench_min_serv
 PORT = 4001
 
 
-def pattern(size):
-    return bytes(((i * 131) ^ (i >> 11) ^ (i >> 19)) & 0xFF for i in range(size))
-
 
 def real_round(a, b, size):
     play.take(b, a)
