@@ -32,7 +32,6 @@ MIN_SERVER = os.path.join(play.lanhosts.BUILD, "tests", "bench", "bench_min_serv
 PORT = 4001
 
 
-
 def real_round(a, b, size):
     play.take(b, a)
     (_, got, ms, ok), = play.paste_check(b, FORMAT)
