@@ -41,7 +41,7 @@ def real_round(a, b, size):
 
 def minimal_round(a, b, size):
     play.take(b, a)   # placed from the real program, then fetched from the minimal server
-    program = next(p for p in a.programs if p.name == "pelko.exe" and p.running)
+    program = next(p for p in a.programs if p.name == "pelko.exe" and p.running())
     program.kill()
     server = a.popen(["wine", MIN_SERVER, str(PORT), str(size)], subprocess.PIPE, subprocess.DEVNULL)
     try:
@@ -91,7 +91,7 @@ def fetch(address, name, results):
 
 
 def resident_kib(host):
-    pids = [p for prog in host.programs if prog.name == "pelko.exe" and prog.running for p in play._descendants(prog.pid)]
+    pids = [p for prog in host.programs if prog.name == "pelko.exe" and prog.running() for p in play._descendants(prog.pid)]
     for pid in pids:
         if "pelko.exe" in play._cmdline(pid):
             with open("/proc/%d/status" % pid) as f:

@@ -39,12 +39,12 @@ def main():
         mark_a = len(a.trace.lines())
         play.take(b, a)
         print("%s took %s's clipboard; its formats now:" % (b.computer_name, a.computer_name))
-        for line in b.driver_ok("formats").lines:
+        for line in b.driver_ok("formats").lines():
             print("    " + line.split("\t", 1)[1])
         crossed = [l for l in a.trace.lines()[mark_a:] if "DataSock" in l]
         print("What %s served so far (its trace): %s" % (a.computer_name, "; ".join(l.split("  ", 1)[-1] for l in crossed)))
 
-        text = b.driver_ok("getclip", "CF_UNICODETEXT").lines
+        text = b.driver_ok("getclip", "CF_UNICODETEXT").lines()
         print("%s pasted the text: %r" % (b.computer_name, text[0] if text else ""))
 
         rows = []

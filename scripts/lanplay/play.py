@@ -44,7 +44,7 @@ def paste_check(host, *names, timeout=600):
     """Pastes each format on host; returns [(name, size, milliseconds, intact)]."""
     result = host.driver("pastecheck", *names, "--timeout", 60000, timeout=timeout)
     rows = []
-    for line in result.lines:
+    for line in result.lines():
         name, size, ms, verdict = line.split("\t")
         rows.append((name, int(size), float(ms), verdict == "ok"))
     return rows
@@ -53,7 +53,7 @@ def paste_check(host, *names, timeout=600):
 def peak_memory_kib(host, image="pelko.exe"):
     """The peak resident set (VmHWM) of the host's process running image, in KiB."""
     for program in host.programs:
-        if program.name == image and program.running:
+        if program.name == image and program.running():
             for pid in _descendants(program.pid):
                 try:
                     with open("/proc/%d/status" % pid) as f:
