@@ -1,0 +1,97 @@
+"""The main job between real pelko.exe hosts: HOSTB takes HOSTA's clipboard from its tray menu and
+pastes it. Only the format list crosses when the clipboard is taken; each paste fetches exactly its
+format, byte for byte. A host that holds a clipboard borrowed from another and not yet fetched
+refuses to serve it to a third. One LAN of three hosts serves every case."""
+
+import re
+import unittest
+
+from lantest import DIALOG_CLASS, USING_STANDIN, LanTestCase
+
+SETTINGS_KEY = r"HKLM\Software\Pelko"
+# A 2 x 1 24-bit bitmap: BITMAPINFOHEADER then one padded row of two pixels.
+DIB_HEX = "28000000020000000100000001001800000000000800000000000000000000000000000000000000" "0000ff00ff000000"
+BUSY_TEXT = ("The remote computer has requested for clipboard contents from another computer.\n"
+             "Please retry later.")
+
+
+@unittest.skipIf(USING_STANDIN, "transfers need the real program")
+class TransferTest(LanTestCase):
+    HOSTS = 3
+    SHARE_LAN = True
+
+    def setUp(self):
+        super().setUp()
+        for host in self.hosts:
+            host.reg_add(SETTINGS_KEY, "ShowFriendsOnly", "REG_DWORD", 0)
+        for host in self.hosts:
+            self.start_program_and_wait(host)
+        for host in self.hosts:
+            for other in self.hosts:
+                if other is not host:
+                    self.wait_trace(host, r"  Hosts: AddHost \[%s\]$" % re.escape(other.computer_name))
+
+    def take(self, host, source):
+        """Chooses source in host's tray menu, which lists the host table's last host first."""
+        added = [m.group(1) for m in (re.search(r"  Hosts: AddHost \[(.*)\]$", l)
+                                      for l in host.trace.lines()[self._trace_marks[host.name]:]) if m]
+        mark = len(host.trace.lines())
+        host.driver_ok("tray", *(["down"] * (added[::-1].index(source.computer_name) + 1)), "return")
+        host.trace.wait_for(r"GetRemoteClipInfo: ", timeout=60, start=mark)
+
+    def served(self, host):
+        return [l.split("  ", 1)[-1] for l in host.trace.lines()[self._trace_marks[host.name]:]
+                if re.search(r"DataSock cmd_Get(Info|Data)$", l)]
+
+    def message(self, host):
+        self.wait_window(host, DIALOG_CLASS, visible=True)
+        texts = [l.split("\t")[-1] for l in host.driver_ok("dialog", "--class", DIALOG_CLASS).lines()]
+        host.driver_ok("press", "--class", DIALOG_CLASS, 1)
+        return texts
+
+    def test_taken_clipboard_is_promised_and_each_paste_fetches_its_format(self):
+        a, b, _ = self.hosts
+        a.driver_ok("setclip", "--text", "Grüße aus A", "--format", "CF_DIB", DIB_HEX)
+        local = [l.split("\t")[1] for l in a.driver_ok("formats").lines()]
+        self.take(b, a)
+        placed = [l.split("\t")[1] for l in b.driver_ok("formats").lines()]
+        self.assertEqual(set(local) - {"Preferred DropEffect", "Ole Private Data", "DataObject"}, set(placed))
+        self.assertEqual(["DataSock cmd_GetInfo"], self.served(a))
+        self.assertEqual(["Grüße aus A"], b.driver_ok("getclip", "CF_UNICODETEXT").lines())
+        self.assertEqual([DIB_HEX], b.driver_ok("getclip", "CF_DIB", "--hex").lines())
+        self.assertEqual(["DataSock cmd_GetInfo"] + ["DataSock cmd_GetData"] * 2, self.served(a))
+
+        # A large private format arrives whole and checked, through the progress window.
+        a.driver_ok("fillclip", "--format", "Pelko Test Block", 50 << 20)
+        self.take(b, a)
+        (name, size, _, verdict), = [l.split("\t") for l in b.driver_ok("pastecheck", "Pelko Test Block",
+                                                                        timeout=300).lines()]
+        self.assertEqual((str(50 << 20), "ok"), (size, verdict))
+        self.wait_trace(b, r"  Init Progress$")
+
+    def test_file_list_arrives_with_network_paths_and_its_companions(self):
+        a, b, _ = self.hosts
+        a.driver_ok("setclip", "--files", "C:\\Pelko\\pelko.exe")
+        self.take(b, a)
+        # Taking a list without text fetches it at once (the viewer asks for it): it is complete now.
+        paths = b.driver_ok("getclip", "CF_HDROP").lines()
+        self.assertEqual(1, len(paths))
+        self.assertRegex(paths[0], r"^\\\\%s\\.*pelko\.exe$" % a.computer_name)
+        formats = [l.split("\t")[1] for l in b.driver_ok("formats").lines()]
+        self.assertEqual(["Shell IDList Array", "CF_UNICODETEXT", "CF_HDROP"],
+                         [f for f in formats if f in ("Shell IDList Array", "CF_UNICODETEXT", "CF_HDROP")])
+        self.assertEqual([paths[0]], b.driver_ok("getclip", "CF_UNICODETEXT").lines())
+
+    def test_a_borrowed_clipboard_is_not_served_to_a_third_host(self):
+        a, b, c = self.hosts
+        a.driver_ok("setclip", "--text", "one", "--format", "CF_DIB", DIB_HEX)
+        self.take(b, a)                        # b now holds a's formats, none fetched yet
+        self.take(c, b)
+        self.assertEqual([BUSY_TEXT], self.message(c)[-1:])
+        self.wait_trace(c, r"Talker::Report: Status=106; ")
+        b.driver_ok("getclip", "CF_UNICODETEXT")
+        b.driver_ok("getclip", "CF_DIB", "--hex")   # everything fetched: b serves its clipboard again
+        for name in [l.split("\t")[1] for l in b.driver_ok("formats").lines()]:
+            b.driver("getclip", name, "--hex")
+        self.take(c, b)
+        self.assertEqual(["one"], c.driver_ok("getclip", "CF_UNICODETEXT").lines())
