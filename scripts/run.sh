@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Builds and runs Pelko under Wine: installs what is missing (Debian 12, as root), builds
-# build/windows/pelko.exe, prepares a Wine prefix under build/ once, and runs the program inside a
-# sandbox of its own (scripts/sandbox.sh: own network, host name and mount namespaces, so nothing
+# Builds Pelko and shows its main job (Debian 12, as root; installs what is missing): two sandboxed
+# hosts on a private network, one copies, the other takes its clipboard and pastes
+# (scripts/demo.py: prints what crossed and how fast, saves screenshots of both desktops).
+#   scripts/run.sh               the demonstration
+#   scripts/run.sh --interactive one Pelko to use by hand, as below
+#
+# Interactive: prepares a Wine prefix under build/ once, and runs the program inside a sandbox of its own (scripts/sandbox.sh: own network, host name and mount namespaces, so nothing
 # it broadcasts leaves). With DISPLAY unset it gets a private virtual display; the command to look
 # at it is printed. Pelko runs until "Exit" is chosen from its tray menu, or Ctrl+C.
-#   scripts/run.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 run_dir=$root/build/run
@@ -12,6 +15,10 @@ prefix=$root/build/runprefix
 
 "$root/scripts/setup-debian.sh"
 "$root/scripts/build.sh" --windows
+if [ "${1:-}" != --interactive ]; then
+  "$root/scripts/wine-prefix.sh" "$root/build/wineprefix"
+  exec python3 "$root/scripts/demo.py" "$@"
+fi
 "$root/scripts/wine-prefix.sh" "$prefix"
 mkdir -p "$run_dir"
 
