@@ -5,8 +5,9 @@
 #   scripts/run.sh               the demonstration
 #   scripts/run.sh --interactive one Pelko to use by hand, as below
 #
-# Interactive: prepares a Wine prefix under build/ once, and runs the program inside a sandbox of its own (scripts/sandbox.sh: own network, host name and mount namespaces, so nothing
-# it broadcasts leaves). With DISPLAY unset it gets a private virtual display; the command to look
+# Interactive: prepares a Wine prefix under build/ once, and runs the program inside a sandbox of
+# its own (scripts/sandbox.sh: own network, host name and mount namespaces, so nothing it
+# broadcasts leaves). With DISPLAY unset it gets a private virtual display; the command to look
 # at it is printed. Pelko runs until "Exit" is chosen from its tray menu, or Ctrl+C.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
