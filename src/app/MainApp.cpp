@@ -8,6 +8,7 @@
 #include "protocol/Server.h"
 #include "settings/Settings.h"
 #include "skin/Skin.h"
+#include "ui/Progressor.h"
 
 bool CMainApp::HandOverToRunningCopy() {
     HWND running = ::FindWindowW(kHiddenWindowClass, nullptr);
@@ -40,8 +41,11 @@ bool CMainApp::InitInstance() {
     // message of its own.
     if (!m_hiddenWnd.Create()) return false;
     SetMainWindow(&m_hiddenWnd);
+    theServer.SetClipboardOwner(m_hiddenWnd.Hwnd());
 
-    // The progress window's thread starts here (its result does not matter).
+    // The progress window's thread (its result does not matter: transfers go on without it).
+    theProgressor.CreateThread();
+    theServer.SetProgress(&theProgressor);
 
     m_hiddenWnd.AddTrayIcon();
     return true;

@@ -10,10 +10,12 @@
 #include "runtime/Winsock.h"
 #include "settings/Settings.h"
 #include "skin/Skin.h"
+#include "ui/Progressor.h"
 
 CSkin theSkin;             // drawing resources and palette, filled at start-up
 CSettings theSettings;     // the settings record
-CServer theServer;         // the server coordinator: discovery, listener, host table
+CServer theServer;         // the server coordinator: discovery, listener, host table, client
+CProgressor theProgressor; // the progress window's thread, started at start-up
 CMainApp theApp;           // the application object with its hidden window
 // The checksum table comes here in the order, but theChecksum (protocol/Checksum.cpp) is built
 // by the compiler (constant initialisation): it exists before every object of this list and

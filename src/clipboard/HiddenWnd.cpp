@@ -2,11 +2,13 @@
 
 #include "app/ShowMessage.h"
 #include "app/WindowMessages.h"
+#include "clipboard/FileLists.h"
 #include "framework/Application.h"
 #include "protocol/Server.h"
 #include "resource.h"
 #include "runtime/Trace.h"
 #include "settings/Settings.h"
+#include "settings/SoundEvents.h"
 #include "ui/MainWnd.h"
 
 CHiddenWnd::CHiddenWnd() : m_taskbarCreated(::RegisterWindowMessageW(L"TaskbarCreated")) {}
@@ -130,12 +132,45 @@ void CHiddenWnd::OnTrayCommand(UINT command) {
             break;
         default:
             // A host item: its address goes to the placement of that host's remote clipboard.
-            if (const std::optional<DWORD> address = m_trayMenu.HostAddress(command)) {
-                ExTrace(L"Tray: host %u.%u.%u.%u chosen", (*address >> 24) & 0xFF, (*address >> 16) & 0xFF,
-                        (*address >> 8) & 0xFF, *address & 0xFF);
-            }
+            if (const std::optional<DWORD> address = m_trayMenu.HostAddress(command)) TakeRemoteClipboard(*address);
             break;
     }
+}
+
+void CHiddenWnd::TakeRemoteClipboard(DWORD host) {
+    m_currentHost = host;
+    if (host == 0) return;
+    std::wstring list;
+    if (!theServer.GetRemoteClipInfo(host, list)) {
+        PlaySoundEvent(kSoundTaskFailed, kSoundFlagsAsync);
+        ShowMessage(theServer.GetStatusText().c_str(), MB_ICONERROR);
+        return;   // the local clipboard stays as it was
+    }
+    theServer.PlaceRemoteFormats(list);
+}
+
+void CHiddenWnd::OnRenderFormat(UINT format) {
+    const wchar_t* name = theServer.FormatNameFromId(format);
+    ExTrace(L"OnRenderFormat %s", name ? name : L"");
+    HGLOBAL data = theServer.GetRemoteClipData(m_currentHost, format);
+    if (data == nullptr) {
+        PlaySoundEvent(kSoundTaskFailed, kSoundFlagsAsync);
+        ShowMessage(theServer.GetStatusText().c_str(), MB_ICONERROR);
+        return;   // the pasting application gets nothing for this format
+    }
+    if (format == CF_HDROP) {
+        // The shell's item list and the text form come first; they replace their own promises.
+        if (HGLOBAL items = CreateIDListArray(data)) {
+            if (!::SetClipboardData(::RegisterClipboardFormatW(L"Shell IDList Array"), items)) ::GlobalFree(items);
+        }
+        if (theSettings.AddFilenameAsText) {
+            if (HGLOBAL text = CreateTextFromHDROP(data)) {
+                if (!::SetClipboardData(CF_UNICODETEXT, text)) ::GlobalFree(text);
+            }
+        }
+    }
+    if (!::SetClipboardData(format, data)) ::GlobalFree(data);   // else the system owns it
+    PlaySoundEvent(kSoundTransferCompleted, kSoundFlagsAsync);
 }
 
 LRESULT CHiddenWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -151,7 +186,9 @@ LRESULT CHiddenWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             m_chain.OnTimer(Hwnd());
             return DefaultProc(message, wParam, lParam);
-        // The delayed rendering's WM_RENDERFORMAT is handled here when it joins.
+        case WM_RENDERFORMAT:
+            OnRenderFormat(static_cast<UINT>(wParam));
+            return DefaultProc(message, wParam, lParam);
         case WM_TRAYNOTIFY:
             OnTrayNotify(static_cast<UINT>(lParam));
             return 0;

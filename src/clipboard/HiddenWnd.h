@@ -2,7 +2,8 @@
 // window (its destruction ends the message loop). It is never shown (no size; the tray menu
 // shows it only while the menu is open). It owns the tray icon and its menu and the main window
 // object, answers a second start of the program (WM_OPENMAINWINDOW), and is the program's place
-// in the clipboard viewer chain. Everything here runs on the main thread.
+// in the clipboard viewer chain, and the owner of a remote host's formats placed on the clipboard,
+// which it renders on paste. Everything here runs on the main thread.
 #pragma once
 
 #include <windows.h>
@@ -41,6 +42,11 @@ public:
     [[nodiscard]] const CTrayIcon& TrayIcon() const noexcept { return m_trayIcon; }
     // "Lock": toggles the lock state and shows it in the tray icon. Not saved.
     void ToggleLock();
+    // Makes the host's clipboard the local one: its format list is fetched and promised with
+    // delayed rendering. Host 0 only forgets the current remote host.
+    void TakeRemoteClipboard(DWORD host);
+    [[nodiscard]] DWORD CurrentRemoteHost() const noexcept { return m_currentHost; }
+
     // "Exit": shuts the server down (goodbye broadcast, sockets closed, host table emptied),
     // removes the tray icon and destroys this window, which ends the message loop.
     void Exit();
@@ -53,6 +59,8 @@ private:
     void OnTrayNotify(UINT mouseMessage);
     void OpenTrayMenu();
     void OnTrayCommand(UINT command);
+    // WM_RENDERFORMAT: fetches one promised format from the current remote host.
+    void OnRenderFormat(UINT format);
     // The known hosts for the tray menu, in the host table's order.
     std::vector<TrayMenuHost> ListTrayHosts() const;
 
@@ -60,5 +68,6 @@ private:
     CClipboardChain m_chain;
     CTrayIcon m_trayIcon;
     CTrayMenu m_trayMenu;
+    DWORD m_currentHost = 0;       // whose formats were placed last
     const UINT m_taskbarCreated;   // sent to top-level windows when the task bar (re)starts
 };

@@ -1,8 +1,12 @@
 // The server coordinator's start, shutdown and broadcasts (see Server.h for threads).
 #include "protocol/Server.h"
 
+#include "framework/Window.h"
 #include "protocol/Message.h"
+#include "protocol/TransferProgress.h"
 #include "protocol/WhoMessage.h"
+#include "resource.h"
+#include "runtime/FaultGuard.h"
 #include "runtime/Trace.h"
 #include "settings/Settings.h"
 
@@ -12,7 +16,8 @@ constexpr int kListenBacklog = 5;
 
 CServer::CServer() : CServer(theSettings) {}
 
-CServer::CServer(CSettings& settings) : m_settings(settings), m_hosts(settings), m_ear(m_hosts, settings) {
+CServer::CServer(CSettings& settings)
+    : m_settings(settings), m_hosts(settings), m_ear(m_hosts, settings), m_listener(*this), m_talker(*this, settings) {
     m_settings.SetHostTable(&m_hosts);
 }
 
@@ -29,14 +34,20 @@ void CServer::CloseSockets(bool graceful) {
 
 bool CServer::Init() {
     if (m_initialized) return false;
+    if (!m_talker.Start()) {
+        ExTrace(L"CServer: Failed to start the client (%d)", static_cast<int>(::GetLastError()));
+        return false;
+    }
     if (!m_ear.Create()) {
         ExTrace(L"CServer: Failed to create the discovery sockets (%d)", ::WSAGetLastError());
         m_ear.Close();   // the answer socket may be open
+        m_talker.CommitSuicide();
         return false;
     }
     if (!m_listener.Create(SOCK_STREAM, EventSocket::AllNetworkEvents, false)) {
         ExTrace(L"CServer: Failed to create the listener (%d)", ::WSAGetLastError());
         m_ear.Close();
+        m_talker.CommitSuicide();
         return false;
     }
     const auto udpPort = static_cast<USHORT>(m_settings.UDPPort);
@@ -44,11 +55,13 @@ bool CServer::Init() {
     if (!m_ear.Bind(udpPort)) {
         ExTrace(L"CServer: Failed to bind UDP port %d (%d)", static_cast<int>(udpPort), ::WSAGetLastError());
         CloseSockets(false);
+        m_talker.CommitSuicide();
         return false;
     }
     if (!m_listener.Listen(tcpPort, nullptr, kListenBacklog)) {
         ExTrace(L"CServer: Failed to listen on TCP port %d (%d)", static_cast<int>(tcpPort), ::WSAGetLastError());
         CloseSockets(false);
+        m_talker.CommitSuicide();
         return false;
     }
     // Discovery may already be adding hosts: LoadHosts swaps the friends in under the table's lock.
@@ -67,7 +80,135 @@ void CServer::Shutdown() {
     // A listener has nothing to send, so its close never waits on lingering data; the close
     // waits only for a running accept handler, which closes its connections without lingering.
     m_listener.Close(true);
+    m_talker.CommitSuicide();
     m_hosts.RemoveAll();
+}
+
+void CServer::SetProgress(CTransferProgress* progress) noexcept {
+    m_progress = progress;
+    m_talker.SetProgress(progress);
+}
+
+void CServer::CloseProgress() {
+    if (m_progress) m_progress->CloseProgress();
+}
+
+void CServer::SetStatus(StatusId status, DWORD systemError) {
+    m_status = status;
+    if (status == kStatusNone) {
+        m_statusText.clear();
+        return;
+    }
+    std::wstring detail;
+    if (systemError != 0) {
+        wchar_t* text = nullptr;
+        const DWORD length = ::FormatMessageW(
+            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM, nullptr,
+            systemError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        UniqueLocalMemory owned(text);
+        if (length != 0 && text != nullptr) detail.assign(text, length);
+        // The system's texts end with a line break, which would only leave a blank line below.
+        while (!detail.empty() && (detail.back() == L'\n' || detail.back() == L'\r' || detail.back() == L' '))
+            detail.pop_back();
+    }
+    const wchar_t* entry = nullptr;
+    const int entryLength = ::LoadStringW(ModuleInstance(), status, reinterpret_cast<wchar_t*>(&entry), 0);
+    m_statusText.assign(entry != nullptr && entryLength > 0 ? entry : L"", entryLength > 0 ? entryLength : 0);
+    if (const size_t at = m_statusText.find(L"%s"); at != std::wstring::npos) m_statusText.replace(at, 2, detail);
+}
+
+void CServer::DropTalker() {
+    m_talkerNeedsRestart = true;
+    m_talker.CommitSuicide();
+}
+
+bool CServer::EnsureTalker() {
+    if (!m_talkerNeedsRestart) return true;
+    if (!m_talker.Start()) {
+        SetStatus(IDS_INTERNAL_ERROR_DETAIL, 0);
+        return false;
+    }
+    m_talkerNeedsRestart = false;
+    return true;
+}
+
+bool CServer::GetRemoteClipInfo(ULONG host, std::wstring& list) {
+    ::SetLastError(0);
+    SetStatus(kStatusNone, 0);
+    list.clear();
+    if (!m_initialized) {
+        SetStatus(IDS_NOT_INITIALIZED, 0);
+        return false;
+    }
+    bool result = false;
+    const GuardOutcome outcome = RunGuarded([&] {
+        if (!EnsureTalker()) return;
+        if (m_talker.GetRemoteClipInfo(host)) {
+            list = m_talker.FormatList();
+            result = !list.empty();
+            if (!result) SetStatus(IDS_REMOTE_EMPTY, 0);
+        } else if (m_status == IDS_INTERNAL_ERROR_DETAIL || m_talker.IsStuck()) {
+            DropTalker();
+        }
+        ExTrace(L"GetRemoteClipInfo: %s", list.c_str());
+        CloseProgress();
+    });
+    if (outcome != GuardOutcome::Completed) {
+        SetStatus(IDS_INTERNAL_ERROR_DETAIL, ::GetLastError());
+        ExTrace(L"Exception caught in CServer::GetRemoteClipInfo");
+        CloseProgress();
+        return false;
+    }
+    return result;
+}
+
+HGLOBAL CServer::GetRemoteClipData(ULONG host, UINT format) {
+    ::SetLastError(0);
+    SetStatus(kStatusNone, 0);
+    if (!m_initialized) {
+        SetStatus(IDS_NOT_INITIALIZED, 0);
+        return nullptr;
+    }
+    HGLOBAL result = nullptr;
+    const GuardOutcome outcome = RunGuarded([&] {
+        if (!EnsureTalker()) return;
+        const wchar_t* name = FormatNameFromId(format);
+        ExTrace(L"CServer::GetRemoteClipData format=%s", name ? name : L"");
+        if (m_talker.GetRemoteClipData(host, name ? name : L"")) {
+            result = m_talker.TakeData();
+            m_pending.Remove(format);
+        } else if (m_status == IDS_INTERNAL_ERROR_DETAIL || m_talker.IsStuck()) {
+            DropTalker();
+        }
+        CloseProgress();
+    });
+    if (outcome != GuardOutcome::Completed) {
+        SetStatus(IDS_INTERNAL_ERROR_DETAIL, ::GetLastError());
+        ExTrace(L"Exception caught in CServer::GetRemoteClipData");
+        CloseProgress();
+        if (result) ::GlobalFree(result);
+        return nullptr;
+    }
+    return result;
+}
+
+bool CServer::IsRequestAllowed(ULONG peer, DWORD /*command*/) {
+    HostInfo host;
+    const bool known = m_hosts.GetHost(peer, host);
+    if (!known) BroadcastQuery();   // so that the peer announces itself
+    if (m_settings.Locked) return false;
+    if (m_settings.AcceptFriendsOnly) return known && host.Friend;
+    return true;
+}
+
+bool CServer::HoldsRemoteClipboard() const {
+    const HWND owner = m_clipboardOwner.load();
+    return owner != nullptr && ::GetClipboardOwner() == owner && !m_pending.IsEmpty();
+}
+
+bool CServer::CanServeClipboard(ULONG /*peer*/, DWORD command) const {
+    if (command != cmd_GetInfo && command != cmd_GetData) return false;
+    return !HoldsRemoteClipboard();
 }
 
 BOOL CServer::GetLocalClipInfo(std::wstring& list) const {

@@ -1,11 +1,17 @@
 // CServer, the server coordinator: the one object that owns the network side of a host. It
-// starts and stops, in a fixed order, the discovery listener Ear, the TCP listener
-// CServerListener and the host table, and broadcasts the cmd_Who announcements.
+// starts and stops, in a fixed order, the client CTalker, the discovery listener Ear, the TCP
+// listener CServerListener (whose connections serve the local clipboard) and the host table;
+// it is the only way the user-interface side asks a remote host for its clipboard; it keeps the
+// status of the last request with its user message; and it decides whether a peer is served.
 //
-// Threads: Init, Shutdown and ForEachHost run on the main thread; BroadcastWho and its two
-// forms run on whichever thread calls them and touch nothing of the coordinator but the settings
-// (read without a lock). The sockets' handlers run on their own event threads (Ear.h,
-// ServerListener.h); the host table locks itself (Hosts.h).
+// Threads: Init, Shutdown, ForEachHost and the remote requests run on the main thread (a
+// request blocks it until the client's worker has finished). The client's worker writes the
+// status through SetStatus while the main thread waits; the main thread reads it only after the
+// request. IsRequestAllowed, CanServeClipboard and HoldsRemoteClipboard run on the serving
+// connections' event threads, several at once: they read the settings (relaxed atomics), the
+// host table (under its own lock), the clipboard owner and the pending count (an atomic).
+// BroadcastWho runs on whichever thread calls it and touches nothing of the coordinator but
+// the settings.
 #pragma once
 
 #include <windows.h>
@@ -19,8 +25,11 @@
 #include "protocol/Hosts.h"
 #include "protocol/Message.h"
 #include "protocol/ServerListener.h"
+#include "protocol/Status.h"
+#include "protocol/Talker.h"
 
 class CSettings;
+class CTransferProgress;
 
 class CServer {
 public:
@@ -53,6 +62,31 @@ public:
     // The host table itself, for the host pages and the request checks.
     [[nodiscard]] Hosts& HostTable() noexcept { return m_hosts; }
 
+    // Remote requests (main thread). The format list of a host: false, with the status set, on
+    // failure or when the list is empty. The data of one format as a movable block that the
+    // caller owns, or null with the status set.
+    bool GetRemoteClipInfo(ULONG host, std::wstring& list);
+    HGLOBAL GetRemoteClipData(ULONG host, UINT format);
+    // Puts the formats of a format list on the clipboard for delayed rendering, owned by the
+    // application's main window, and records them as pending. Always TRUE.
+    BOOL PlaceRemoteFormats(const std::wstring& list);
+
+    // The status of the last request and its user message.
+    void SetStatus(StatusId status, DWORD systemError);
+    [[nodiscard]] StatusId Status() const noexcept { return m_status; }
+    [[nodiscard]] const std::wstring& GetStatusText() const noexcept { return m_statusText; }
+
+    // Whom the serving side serves (serving threads).
+    bool IsRequestAllowed(ULONG peer, DWORD command);
+    bool CanServeClipboard(ULONG peer, DWORD command) const;
+    bool HoldsRemoteClipboard() const;
+
+    // The progress window that the client reports to (set once at start-up), or none.
+    void SetProgress(CTransferProgress* progress) noexcept;
+    // The window that owns the placed formats and renders them: the hidden window, set once it
+    // exists (the serving threads may already be asking).
+    void SetClipboardOwner(HWND owner) noexcept { m_clipboardOwner.store(owner); }
+
     // The local clipboard as the serving side sees it (LocalClipboard.h has the threads).
     // GetLocalClipInfo fails, and GetClipboardData gives NULL, while not initialised.
     BOOL GetLocalClipInfo(std::wstring& list) const;
@@ -69,14 +103,26 @@ public:
     [[nodiscard]] const Ear& DiscoveryListener() const noexcept { return m_ear; }
 
 private:
+    // Ends the client after an internal error; the next request restarts it first.
+    void DropTalker();
+    // Restarts a dropped client; false (status 109) if it cannot be started.
+    bool EnsureTalker();
+    void CloseProgress();
+
     // Closes the listener and the discovery sockets (used by a failed Init and the destructor).
     void CloseSockets(bool graceful);
 
     CSettings& m_settings;
+    StatusId m_status = kStatusNone;
+    std::wstring m_statusText;
     // The table comes before the sockets whose handlers fill it, so it is destroyed after them.
     Hosts m_hosts;
     Ear m_ear;
     CServerListener m_listener;
+    CTalker m_talker;
+    bool m_talkerNeedsRestart = false;   // main thread only
+    CTransferProgress* m_progress = nullptr;
+    std::atomic<HWND> m_clipboardOwner{nullptr};
     CLocalClipboard m_clipboard;
     PendingFormats m_pending;
     // Written on the main thread by Init and Shutdown, read by the serving threads.

@@ -5,9 +5,11 @@
 #include "runtime/Winsock.h"
 #include "settings/Settings.h"
 #include "skin/Skin.h"
+#include "ui/Progressor.h"
 
 CSkin theSkin;
 CSettings theSettings;     // the settings record (tests change its fields as they need)
 CServer theServer;         // the server coordinator (not started unless a test starts it)
+CProgressor theProgressor; // not started unless a test starts it
 CWinsock theWinsock;
 CTraceLock theTraceLock;

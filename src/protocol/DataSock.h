@@ -1,0 +1,76 @@
+// CDataSock: one accepted connection that serves this host's clipboard to a peer. It assembles
+// one request (cmd_GetInfo or cmd_GetData), asks the coordinator whether the peer may be served,
+// and answers with the format list, with the data of one format (streamed from the locked block
+// in pieces, resuming on each write event), or with an error reply.
+//
+// Threads: every handler runs on the connection's own event thread, so its fields need no lock.
+// The object owns itself from the accept on (m_self) and lets go of itself as the last act of
+// the handler that ended it; nothing waits for its thread, and nothing touches it afterwards.
+// Several connections run at once; what they share is the coordinator (Server.h says how it
+// copes) and the read-only checksum table.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "protocol/Message.h"
+#include "protocol/TransferMessages.h"
+#include "runtime/EventSocket.h"
+
+class CServer;
+
+class CDataSock : public EventSocket {
+public:
+    static constexpr int kSendChunk = 2920;
+
+    explicit CDataSock(CServer& server) noexcept : m_server(server) {}
+    ~CDataSock() override;
+
+    // Accepts the listener's next connection into a new connection that owns itself.
+    // False (traced) when the accept failed; the new object is then gone again.
+    static bool AcceptFrom(EventSocket& listener, CServer& server);
+
+    // Hands pending data to the socket; TRUE when it did anything.
+    BOOL SendPending();
+    // Gets the named format's block from the coordinator and locks it.
+    BOOL GetData(const wchar_t* name);
+    void ReleaseData();
+    // Ends the connection: data released, socket closed (graceful: sending direction shut first).
+    void Terminate(bool graceful);
+    // One error reply; with a request header its command and sequence are copied in.
+    void SendError(uint32_t error, const CMessage* request);
+
+protected:
+    void OnClose(int error) override;
+    void OnReceive(int error, u_long bytesAvailable) override;
+    void OnSend(int error) override;
+
+private:
+    void HandleRequest();
+    void ServeInfo(CMessage& request);
+    void ServeData(CMessage& request);
+    // Closes without lingering where the peer has it all, abortively where it never will:
+    // either way the close returns at once (see the README's notes on lingering).
+    void CloseConnection(bool delivered);
+    // The handler that ended the connection lets go of the object as its last act.
+    void ReleaseSelfIfEnded();
+
+    CServer& m_server;
+    std::unique_ptr<CDataSock> m_self;   // set at accept, released when the connection ends
+    bool m_ended = false;
+
+    HGLOBAL m_data = nullptr;
+    const uint8_t* m_dataPointer = nullptr;
+    const uint8_t* m_cursor = nullptr;
+    uint32_t m_dataSize = 0;
+    int32_t m_bytesLeft = 0;
+    uint8_t m_buffer[RequestBufferSize] = {};
+    uint32_t m_received = 0;
+    int32_t m_expected = static_cast<int32_t>(MessageHeaderSize);
+    bool m_headerPending = true;
+    bool m_handled = false;   // the one request of the connection has been answered
+    ULONG m_peer = 0;
+    uint32_t m_lastReply = 0;
+};

@@ -1,0 +1,322 @@
+// The remote clipboard client (see Talker.h for threads).
+#include "protocol/Talker.h"
+
+#include <algorithm>
+#include <cwchar>
+
+#include "protocol/Checksum.h"
+#include "protocol/Server.h"
+#include "protocol/TransferMessages.h"
+#include "protocol/TransferProgress.h"
+#include "resource.h"
+#include "runtime/Trace.h"
+#include "settings/Settings.h"
+
+namespace {
+// After a time-out has closed the socket the worker's blocking call fails at once; this bounds
+// the wait for the end of its pass before the caller gives up on the thread.
+constexpr DWORD kPassEndGraceMs = 5000;
+}  // namespace
+
+// Silent: at process exit the trace log is already gone (Shutdown has normally ended the thread).
+CTalker::~CTalker() {
+    EndThread();
+}
+
+BOOL CTalker::Start() {
+    m_doneEvent.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    m_requestEvent.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    m_stuck = false;
+    if (!m_doneEvent || !m_requestEvent || !WorkerThread::Start(nullptr)) {
+        m_requestEvent.Reset();
+        m_doneEvent.Reset();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CTalker::CommitSuicide() {
+    ExTrace(L"Talker:  CommitSuicide");
+    EndThread();
+}
+
+void CTalker::EndThread() {
+    if (IsRunning()) {
+        // Asked first, so that the thread never ends inside a call that holds a lock (the trace's);
+        // only a thread that does not come out in time is ended outright.
+        RequestStop();
+        m_socket.Close(false);
+        if (m_requestEvent) ::SetEvent(m_requestEvent.Get());
+        Stop(true, kPassEndGraceMs);
+    }
+    m_requestEvent.Reset();
+    ReleaseData();
+    m_busy.store(0);
+    ResetHandle();
+}
+
+HGLOBAL CTalker::TakeData() noexcept {
+    return std::exchange(m_data, nullptr);
+}
+
+void CTalker::ReleaseData() {
+    if (m_data != nullptr) {
+        if (m_dataPointer != nullptr) ::GlobalUnlock(m_data);
+        ::GlobalFree(m_data);
+    }
+    m_data = nullptr;
+    m_dataPointer = nullptr;
+    m_payload.clear();
+    m_payload.shrink_to_fit();
+}
+
+void CTalker::Report(StatusId status) {
+    const int socketError = ::WSAGetLastError();
+    if (status != kStatusNone) {
+        // The first failure of a request is the one kept, whichever thread reports it.
+        StatusId expected = kStatusNone;
+        if (!m_status.compare_exchange_strong(expected, status)) return;
+    } else {
+        m_status.store(status);
+    }
+    ExTrace(L"Talker::Report: Status=%d; Error=%d", static_cast<int>(status), socketError);
+    m_server.SetStatus(status, static_cast<DWORD>(socketError));
+}
+
+BOOL CTalker::WaitForCompletion() {
+    for (;;) {
+        const DWORD result = ::WaitForSingleObject(m_doneEvent.Get(), kInactivityTimeoutMs);
+        if (result == WAIT_OBJECT_0) return TRUE;
+        if (result != WAIT_TIMEOUT) {
+            Report(IDS_INTERNAL_ERROR_DETAIL);
+            return FALSE;
+        }
+        const LONG activity = m_activity.fetch_add(0);
+        ExTrace(L"CTalker:WaitForCompletion Timeout Activity=%d Last=%d", static_cast<int>(activity),
+                static_cast<int>(m_lastActivity));
+        if (activity != m_lastActivity) {
+            m_lastActivity = activity;
+            continue;
+        }
+        Report(IDS_TIMEOUT);
+        ExTrace(L"CTalker:WaitForCompletion Terminating");
+        m_socket.Close(false);
+        // The worker now fails at once and ends its pass; until it has, its fields are its own.
+        if (::WaitForSingleObject(m_doneEvent.Get(), kPassEndGraceMs) != WAIT_OBJECT_0) m_stuck = true;
+        return FALSE;
+    }
+}
+
+void CTalker::RunRequest() {
+    ::ResetEvent(m_doneEvent.Get());
+    ::SetEvent(m_requestEvent.Get());
+    WaitForCompletion();
+}
+
+BOOL CTalker::GetRemoteClipInfo(ULONG peer) {
+    if (m_busy.exchange(1) == 1) {
+        Report(IDS_PREVIOUS_REQUEST);
+        return FALSE;
+    }
+    ExTrace(L"CTalker::GetRemoteClipInfo");
+    ReleaseData();
+    Report(kStatusNone);
+    m_lastActivity = m_activity.load();
+    m_peer = peer;
+    m_request.SetRequest(cmd_GetInfo, 0);
+    RunRequest();
+    ExTrace(L"CTalker::GetRemoteClipInfo returned %d", static_cast<int>(Status()));
+    if (!m_stuck) m_busy.store(0);
+    return Status() == kStatusNone;
+}
+
+BOOL CTalker::GetRemoteClipData(ULONG peer, const wchar_t* name) {
+    if (m_busy.exchange(1) == 1) {
+        Report(IDS_PREVIOUS_REQUEST);
+        return FALSE;
+    }
+    ExTrace(L"CTalker::GetRemoteClipData");
+    ReleaseData();
+    Report(kStatusNone);
+    m_lastActivity = m_activity.load();
+    const size_t characters = name ? std::wcslen(name) : 0;
+    if (characters == 0) {
+        m_busy.store(0);
+        Report(IDS_INTERNAL_ERROR);
+        return FALSE;
+    }
+    try {
+        m_payload.assign(reinterpret_cast<const uint8_t*>(name),
+                         reinterpret_cast<const uint8_t*>(name) + (characters + 1) * sizeof(wchar_t));
+    } catch (...) {
+        m_busy.store(0);
+        Report(IDS_INTERNAL_ERROR_DETAIL);
+        return FALSE;
+    }
+    m_peer = peer;
+    m_request.SetRequest(cmd_GetData, static_cast<uint32_t>(m_payload.size()));
+    SetPriority(THREAD_PRIORITY_TIME_CRITICAL);
+    RunRequest();
+    ExTrace(L"CTalker::GetRemoteClipData returned %d", static_cast<int>(Status()));
+    if (m_stuck) return FALSE;   // the worker still holds the block: it goes with the thread
+    if (Status() != kStatusNone) ReleaseData();
+    m_busy.store(0);
+    return Status() == kStatusNone;
+}
+
+DWORD CTalker::Run(void* /*parameter*/) {
+    while (!IsStopRequested()) {
+        if (::WaitForSingleObject(m_requestEvent.Get(), INFINITE) != WAIT_OBJECT_0) {
+            Report(IDS_INTERNAL_ERROR_DETAIL);
+            ::SetEvent(m_doneEvent.Get());
+            return IDS_INTERNAL_ERROR_DETAIL;
+        }
+        if (IsStopRequested()) break;
+        try {
+            RunPass();
+        } catch (...) {
+            Report(IDS_INTERNAL_ERROR);
+            m_socket.Close(false);
+        }
+        ::SetEvent(m_doneEvent.Get());
+        m_busy.store(0);
+    }
+    return 0;
+}
+
+void CTalker::RunPass() {
+    Step();
+    Report(kStatusNone);
+    if (!m_socket.Create(SOCK_STREAM, EventSocket::AllNetworkEvents, true)) {
+        Report(IDS_NETWORK_ERROR);
+        return;
+    }
+    if (!m_socket.Connect(m_peer, static_cast<USHORT>(m_settings.TCPPort))) {
+        Report(IDS_NOT_ANSWERING);
+        m_socket.Close(true);
+        return;
+    }
+    Step();
+    const auto header = m_request.Encode();
+    bool sent = m_socket.Send(header.data(), static_cast<int>(header.size())) == static_cast<int>(header.size());
+    Step();
+    if (sent && m_request.length != 0 && !m_payload.empty()) {
+        sent = m_socket.Send(m_payload.data(), static_cast<int>(m_request.length)) == static_cast<int>(m_request.length);
+        m_payload.clear();
+        Step();
+    }
+    if (!sent) {
+        Report(IDS_NETWORK_ERROR);
+        m_socket.Close(true);
+        return;
+    }
+    uint8_t replyBytes[MessageHeaderSize];
+    if (m_socket.Receive(replyBytes, sizeof replyBytes) != static_cast<int>(sizeof replyBytes)) {
+        Report(IDS_NETWORK_ERROR);
+        m_socket.Close(true);
+        return;
+    }
+    Step();
+    CMessage reply;
+    reply.Decode(replyBytes, sizeof replyBytes);
+    if (!reply.IsReplyTo(m_request)) {
+        Report(IDS_CORRUPTED_DATA);
+    } else if (reply.error != 0) {
+        Report(StatusForServerError(reply.error));
+    } else if (reply.command == cmd_SendInfo) {
+        ReadClipInfo(reply.length);
+    } else if (reply.command == cmd_SendData) {
+        ReadClipData(reply.length, reply.checksum);
+    } else {
+        Report(IDS_CORRUPTED_DATA);
+    }
+    Step();
+    m_socket.Close(true);
+}
+
+BOOL CTalker::ReadClipInfo(uint32_t length) {
+    std::vector<uint8_t> buffer;
+    try {
+        m_formatList.clear();
+        buffer.resize(static_cast<size_t>(length) + 2, 0);
+    } catch (...) {
+        Report(IDS_INTERNAL_ERROR_DETAIL);
+        return FALSE;
+    }
+    ExTrace(L"CTalker::ReadClipInfo rcv size=%d", static_cast<int>(length));
+    // The list is read into its own buffer, then taken up to its first zero unit (or every whole
+    // unit received when it has none): a list is a few hundred bytes, so this copy costs nothing.
+    const BOOL read = ReadBuffer(buffer.data(), length);
+    if (!read) return FALSE;
+    const std::u16string list = DecodeFormatList(buffer.data(), length);
+    m_formatList.assign(list.begin(), list.end());
+    return TRUE;
+}
+
+BOOL CTalker::ReadClipData(uint32_t length, uint32_t expectedChecksum) {
+    const DWORD started = ::GetTickCount();
+    ExTrace(L"CTalker::ReadClipData:  Total %d;", static_cast<int>(length));
+    m_data = ::GlobalAlloc(GMEM_MOVEABLE, length ? length : 1);   // a lock of 0 bytes would fail
+    if (m_data == nullptr) {
+        Report(IDS_INTERNAL_ERROR_DETAIL);
+        return FALSE;
+    }
+    m_dataPointer = ::GlobalLock(m_data);
+    if (m_dataPointer == nullptr) {
+        Report(IDS_INTERNAL_ERROR_DETAIL);
+        ::GlobalFree(m_data);
+        m_data = nullptr;
+        return FALSE;
+    }
+    BOOL ok = ReadBuffer(static_cast<uint8_t*>(m_dataPointer), length);
+    if (ok) {
+        const uint32_t actual = theChecksum.Compute(m_dataPointer, length);
+        ExTrace(L"CTalker::ReadClipData: DataLen=%d;  CRC actual=%X;  expected=%X", static_cast<int>(length), actual,
+                expectedChecksum);
+        if (actual != expectedChecksum) {
+            Report(IDS_CORRUPTED_DATA);
+            ExTrace(L"CTalker::ReadClipData: CRC check failed");
+            ok = FALSE;
+        }
+    }
+    ::GlobalUnlock(m_data);
+    m_dataPointer = nullptr;
+    ExTrace(L"CTalker::ReadClipData Finished  Time %d", static_cast<int>(::GetTickCount() - started));
+    if (!ok) {
+        ::GlobalFree(m_data);
+        m_data = nullptr;
+    }
+    return ok;
+}
+
+BOOL CTalker::ReadBuffer(uint8_t* buffer, uint32_t length) {
+    if (length > kProgressThreshold && m_progress) m_progress->InitProgress();
+    const uint32_t step = length / 100;
+    int chunk = m_socket.GetReceiveBufferSize();
+    if (chunk <= 0) chunk = kDefaultReceiveChunk;
+    ExTrace(L"CTalker::ReadBuffer: RcvBufSize %d", chunk);
+    uint32_t received = 0;
+    uint32_t sinceReport = 0;
+    for (;;) {
+        const int wanted = static_cast<int>(std::min<uint32_t>(length - received, static_cast<uint32_t>(chunk)));
+        const int got = m_socket.Receive(buffer + received, wanted);
+        Step();
+        if (got <= 0) {
+            ExTrace(L"CTalker::ReadBuffer: Res: %d; Error %d", got, ::WSAGetLastError());
+            Report(IDS_NETWORK_ERROR);
+            return FALSE;
+        }
+        received += static_cast<uint32_t>(got);
+        sinceReport += static_cast<uint32_t>(got);
+        ExTrace(L"CTalker::ReadBuffer rcv %d :  %d of %d", got, static_cast<int>(received), static_cast<int>(length));
+        if (sinceReport >= step) {
+            if (m_progress && !m_progress->UpdateProgress(received, length)) {
+                ExTrace(L"CTalker::User abort");
+                Report(IDS_CANCELLED);
+                return FALSE;
+            }
+            sinceReport = 0;
+        }
+        if (received == length) return TRUE;
+    }
+}

@@ -1,0 +1,93 @@
+// CTalker: the client side of the clipboard transfer. The coordinator asks it for a remote
+// host's format list or for one format's data; the exchange runs on the talker's own worker
+// thread over a blocking TCP socket, while the calling thread waits with an inactivity time-out:
+// a transfer may take any time as long as every 7000 ms window sees a step of it.
+//
+// Threads: GetRemoteClipInfo, GetRemoteClipData, Start and CommitSuicide run on the caller's
+// thread (the main thread); Run and the Read operations on the worker. The request fields (peer,
+// header, payload) are written by the caller before it signals the request event; the result
+// fields (format list, data block) by the worker before it signals the done event, and the
+// caller reads them only after that. The busy flag, the activity counter and the status are
+// atomics. The one cross-thread use of the socket is the caller's close on a time-out, after
+// which the caller waits for the worker to finish its pass before it touches a result field.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "framework/Handles.h"
+#include "protocol/Message.h"
+#include "protocol/Status.h"
+#include "runtime/EventSocket.h"
+#include "runtime/WorkerThread.h"
+
+class CServer;
+class CSettings;
+class CTransferProgress;
+
+class CTalker : public WorkerThread {
+public:
+    static constexpr DWORD kInactivityTimeoutMs = 7000;
+    static constexpr DWORD kProgressThreshold = 5120;
+    static constexpr int kDefaultReceiveChunk = 1460;
+
+    CTalker(CServer& server, CSettings& settings) noexcept : m_server(server), m_settings(settings) {}
+    ~CTalker() override;
+
+    BOOL Start();
+    BOOL GetRemoteClipInfo(ULONG peer);
+    BOOL GetRemoteClipData(ULONG peer, const wchar_t* name);
+    void CommitSuicide();
+
+    // The progress window, or none (tests, or before it exists).
+    void SetProgress(CTransferProgress* progress) noexcept { m_progress = progress; }
+
+    // Results of the last successful request (caller's thread, after it).
+    [[nodiscard]] const std::wstring& FormatList() const noexcept { return m_formatList; }
+    // The data block of the last cmd_SendData; the caller owns it from here.
+    HGLOBAL TakeData() noexcept;
+    [[nodiscard]] StatusId Status() const noexcept { return m_status.load(); }
+    // The worker did not finish a pass that a time-out broke off: it must be restarted.
+    [[nodiscard]] bool IsStuck() const noexcept { return m_stuck; }
+
+    void Report(StatusId status);
+
+protected:
+    DWORD Run(void* parameter) override;
+
+private:
+    // Ends the worker: asked to stop, its socket closed and its wait woken; ended outright only if
+    // it does not come out in time.
+    void EndThread();
+    BOOL WaitForCompletion();
+    void RunPass();
+    BOOL ReadClipInfo(uint32_t length);
+    BOOL ReadClipData(uint32_t length, uint32_t expectedChecksum);
+    BOOL ReadBuffer(uint8_t* buffer, uint32_t length);
+    void ReleaseData();
+    void Step() noexcept { m_activity.fetch_add(1); }
+    // Signals the request event and waits for the pass to end; then the worker is idle.
+    void RunRequest();
+
+    CServer& m_server;
+    CSettings& m_settings;
+    CTransferProgress* m_progress = nullptr;
+
+    UniqueKernelHandle m_requestEvent;
+    UniqueKernelHandle m_doneEvent;
+    EventSocket m_socket;
+    CMessage m_request;
+    std::vector<uint8_t> m_payload;
+    ULONG m_peer = 0;
+    HGLOBAL m_data = nullptr;
+    void* m_dataPointer = nullptr;
+    std::wstring m_formatList;
+    std::atomic<LONG> m_busy{0};
+    std::atomic<LONG> m_activity{0};
+    LONG m_lastActivity = 0;
+    std::atomic<StatusId> m_status{kStatusNone};
+    bool m_stuck = false;   // caller's thread only
+};
