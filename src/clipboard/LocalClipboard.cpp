@@ -48,6 +48,27 @@ HGLOBAL CopyGlobal(HGLOBAL source) {
     return CopyToGlobal({static_cast<const std::uint8_t*>(lock.Data()), lock.Size()});
 }
 
+// Formats whose clipboard handle is a GDI object or a window's business, not a memory block.
+bool IsHandleFormat(UINT id) {
+    return id == CF_BITMAP || id == CF_PALETTE || id == CF_ENHMETAFILE || id == CF_METAFILEPICT ||
+           id == CF_DSPBITMAP || id == CF_DSPENHMETAFILE || id == CF_DSPMETAFILEPICT || id == CF_OWNERDISPLAY;
+}
+
+// Wine's clipboard data object gives no CF_DIB (nor some other formats that are plain memory
+// blocks on the clipboard): such a block is copied from the clipboard itself. Opening the
+// clipboard without a window takes no ownership; the caller holds the readers' lock.
+HGLOBAL ReadDirectly(UINT id) {
+    if (IsHandleFormat(id)) return nullptr;
+    for (int attempt = 0; !::OpenClipboard(nullptr); ++attempt) {
+        if (attempt == 50) return nullptr;
+        ::Sleep(10);
+    }
+    HGLOBAL copy = nullptr;
+    if (HANDLE handle = ::GetClipboardData(id)) copy = CopyGlobal(static_cast<HGLOBAL>(handle));
+    ::CloseClipboard();
+    return copy;
+}
+
 }  // namespace
 
 BOOL CLocalClipboard::GetLocalClipInfo(std::wstring& list) const {
@@ -96,6 +117,7 @@ HGLOBAL CLocalClipboard::GetClipboardData(const wchar_t* name) const {
             if (FAILED(::OleGetClipboard(data.Put())) || !data) return nullptr;
             if (!IsDataAvailable(data.Get(), id)) return nullptr;
             block = TakeGlobalData(data.Get(), id);
+            if (!block) block = ReadDirectly(id);
         }
         if (block && id == CF_HDROP && theSettings.ConvertFilenameToUNC) block = ConvertDropToUNC(block);
         return block;

@@ -44,10 +44,11 @@ class TransferTest(LanTestCase):
                 if re.search(r"DataSock cmd_Get(Info|Data)$", l)]
 
     def message(self, host):
+        """The text of the message box that host shows (which is then closed)."""
         self.wait_window(host, DIALOG_CLASS, visible=True)
-        texts = [l.split("\t")[-1] for l in host.driver_ok("dialog", "--class", DIALOG_CLASS).lines()]
+        shown = host.driver_ok("dialog", "--class", DIALOG_CLASS).stdout.replace("\r\n", "\n")
         host.driver_ok("press", "--class", DIALOG_CLASS, 1)
-        return texts
+        return shown
 
     def test_taken_clipboard_is_promised_and_each_paste_fetches_its_format(self):
         a, b, _ = self.hosts
@@ -73,21 +74,21 @@ class TransferTest(LanTestCase):
         a, b, _ = self.hosts
         a.driver_ok("setclip", "--files", "C:\\Pelko\\pelko.exe")
         self.take(b, a)
-        # Taking a list without text fetches it at once (the viewer asks for it): it is complete now.
+        # A list without text is fetched at once, when it is placed (the viewer asks for it).
         paths = b.driver_ok("getclip", "CF_HDROP").lines()
         self.assertEqual(1, len(paths))
         self.assertRegex(paths[0], r"^\\\\%s\\.*pelko\.exe$" % a.computer_name)
-        formats = [l.split("\t")[1] for l in b.driver_ok("formats").lines()]
-        self.assertEqual(["Shell IDList Array", "CF_UNICODETEXT", "CF_HDROP"],
-                         [f for f in formats if f in ("Shell IDList Array", "CF_UNICODETEXT", "CF_HDROP")])
+        # Its text form came with it (the shell's item list only where the path can be parsed,
+        # which a path of another computer under Wine cannot).
         self.assertEqual([paths[0]], b.driver_ok("getclip", "CF_UNICODETEXT").lines())
+        self.assertEqual(["DataSock cmd_GetInfo", "DataSock cmd_GetData"], self.served(a))
 
     def test_a_borrowed_clipboard_is_not_served_to_a_third_host(self):
         a, b, c = self.hosts
         a.driver_ok("setclip", "--text", "one", "--format", "CF_DIB", DIB_HEX)
         self.take(b, a)                        # b now holds a's formats, none fetched yet
         self.take(c, b)
-        self.assertEqual([BUSY_TEXT], self.message(c)[-1:])
+        self.assertIn(BUSY_TEXT, self.message(c))
         self.wait_trace(c, r"Talker::Report: Status=106; ")
         b.driver_ok("getclip", "CF_UNICODETEXT")
         b.driver_ok("getclip", "CF_DIB", "--hex")   # everything fetched: b serves its clipboard again
