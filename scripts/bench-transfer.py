@@ -87,7 +87,7 @@ def fetch(address, name, results):
             if not chunk:
                 break
             data += chunk
-        results.append((command, error, len(data), zlib.crc32(bytes(data)) == checksum))
+        results.append((command, error, len(data), zlib.crc32(bytes(data), 0xFFFFFFFF) == checksum))
 
 
 def resident_kib(host):
