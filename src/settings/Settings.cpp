@@ -23,7 +23,8 @@ HKEY RunKeyRoot() {
 
 // Reads a 4-byte REG_DWORD value. Anything else (absent, another type, another size) leaves
 // `field` alone, so the default stays.
-bool ReadDword(HKEY key, const wchar_t* name, DWORD& field) {
+template <typename Field>
+bool ReadDword(HKEY key, const wchar_t* name, Field& field) {
     DWORD type = 0;
     DWORD value = 0;
     DWORD size = sizeof value;
@@ -34,7 +35,8 @@ bool ReadDword(HKEY key, const wchar_t* name, DWORD& field) {
     return true;
 }
 
-bool ReadBool(HKEY key, const wchar_t* name, BOOL& field) {
+template <typename Field>
+bool ReadBool(HKEY key, const wchar_t* name, Field& field) {
     DWORD value = static_cast<DWORD>(field);
     if (!ReadDword(key, name, value)) return false;
     field = static_cast<BOOL>(value);

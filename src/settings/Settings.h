@@ -1,10 +1,12 @@
 // The settings record: the program's options, read by every subsystem without a lock, loaded
 // from and saved to the registry (HKEY_LOCAL_MACHINE\Software\Pelko and the Run entry).
-// Only the main thread writes the option fields; each is a 32-bit word written whole.
+// Only the main thread writes the option fields; other threads read them (relaxed atomics).
 // FriendNicks is changed only under the host table's lock (and while the server starts).
 #pragma once
 
 #include <windows.h>
+
+#include "settings/Relaxed.h"
 
 #include <string>
 #include <unordered_map>
@@ -36,19 +38,19 @@ public:
     // The host table that SaveHosts() walks: the server coordinator's, set when it is built.
     void SetHostTable(Hosts* hosts) noexcept { m_hostTable = hosts; }
 
-    DWORD Timeout = 0;
-    DWORD UDPPort = 4000;
-    DWORD TCPPort = 4001;
-    COLORREF BaseColor = 0;
+    Relaxed<DWORD> Timeout = 0;
+    Relaxed<DWORD> UDPPort = 4000;
+    Relaxed<DWORD> TCPPort = 4001;
+    Relaxed<COLORREF> BaseColor = 0;
     FriendNickMap FriendNicks;
     std::wstring LocalName;
-    BOOL Autorun = FALSE;
-    BOOL AddFilenameAsText = TRUE;
-    BOOL ConvertFilenameToUNC = TRUE;
-    BOOL AcceptFriendsOnly = FALSE;
-    BOOL ShowFriendsOnly = TRUE;
-    BOOL StartLocked = FALSE;
-    BOOL Locked = FALSE;
+    Relaxed<BOOL> Autorun = FALSE;
+    Relaxed<BOOL> AddFilenameAsText = TRUE;
+    Relaxed<BOOL> ConvertFilenameToUNC = TRUE;
+    Relaxed<BOOL> AcceptFriendsOnly = FALSE;
+    Relaxed<BOOL> ShowFriendsOnly = TRUE;
+    Relaxed<BOOL> StartLocked = FALSE;
+    Relaxed<BOOL> Locked = FALSE;
 
 private:
     Hosts* m_hostTable = nullptr;
