@@ -47,6 +47,7 @@ bool CHiddenWnd::CreateMainWindow() {
     }
     // Closing the window frees its object and clears this pointer.
     m_mainWnd->SetOnGone([this] { m_mainWnd.reset(); });
+    m_mainWnd->SetOnTakeClipboard([this](DWORD address) { TakeRemoteClipboard(address); });
     m_mainWnd->CenterWindow();
     ::ShowWindow(m_mainWnd->Hwnd(), SW_SHOW);
     ::SetForegroundWindow(m_mainWnd->Hwnd());
@@ -133,9 +134,15 @@ void CHiddenWnd::OnTrayCommand(UINT command) {
             if (const std::optional<DWORD> address = m_trayMenu.HostAddress(command)) {
                 ExTrace(L"Tray: host %u.%u.%u.%u chosen", (*address >> 24) & 0xFF, (*address >> 16) & 0xFF,
                         (*address >> 8) & 0xFF, *address & 0xFF);
+                TakeRemoteClipboard(*address);
             }
             break;
     }
+}
+
+void CHiddenWnd::TakeRemoteClipboard(DWORD hostAddress) {
+    ExTrace(L"HiddenWnd: clipboard of %u.%u.%u.%u wanted", (hostAddress >> 24) & 0xFF, (hostAddress >> 16) & 0xFF,
+            (hostAddress >> 8) & 0xFF, hostAddress & 0xFF);
 }
 
 LRESULT CHiddenWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -44,6 +44,8 @@ public:
     // "Exit": shuts the server down (goodbye broadcast, sockets closed, host table emptied),
     // removes the tray icon and destroys this window, which ends the message loop.
     void Exit();
+    // Makes the clipboard of the host at that IPv4 address the local one.
+    void TakeRemoteClipboard(DWORD hostAddress);
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
