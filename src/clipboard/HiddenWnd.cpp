@@ -49,6 +49,7 @@ bool CHiddenWnd::CreateMainWindow() {
     }
     // Closing the window frees its object and clears this pointer.
     m_mainWnd->SetOnGone([this] { m_mainWnd.reset(); });
+    m_mainWnd->SetOnTakeClipboard([this](DWORD address) { TakeRemoteClipboard(address); });
     m_mainWnd->CenterWindow();
     ::ShowWindow(m_mainWnd->Hwnd(), SW_SHOW);
     ::SetForegroundWindow(m_mainWnd->Hwnd());

@@ -6,9 +6,13 @@
 
 #include <windows.h>
 
+#include <array>
 #include <functional>
 
 #include "framework/Window.h"
+#include "ui/AboutPage.h"
+#include "ui/HostPages.h"
+#include "ui/OptionsPage.h"
 
 class CMainWnd : public CWindow {
 public:
@@ -17,6 +21,8 @@ public:
     static constexpr DWORD kStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_SYSMENU;   // 0x86080000
     static constexpr DWORD kExStyle = WS_EX_APPWINDOW;
     static constexpr int kCloseButtonId = 5;
+    static constexpr int kPageCount = 4;
+    static constexpr RECT kPageMargins{145, 45, 20, 20};   // left, top; right and bottom from the edges
 
     CMainWnd() = default;
 
@@ -25,6 +31,15 @@ public:
 
     // Runs once the window has handled its last message; the callback may free this object.
     void SetOnGone(std::function<void()> onGone) { m_onGone = std::move(onGone); }
+
+    // Called with a host's address when the user takes that host's clipboard (Friends page).
+    void SetOnTakeClipboard(std::function<void(DWORD)> take);
+
+    // Makes page `index` (0 Friends, 1 Remote Hosts, 2 Options, 3 About; -1 none) the current one.
+    void SelectPage(int index);
+    [[nodiscard]] int CurrentPage() const noexcept { return m_current; }
+    [[nodiscard]] CPage& Page(int index) noexcept { return *m_pageTable[static_cast<size_t>(index)]; }
+    [[nodiscard]] HWND TabButton(int index) const noexcept { return m_tabs[static_cast<size_t>(index)]; }
 
     // Draws the window's surface into any device context (the screen's, or a bitmap's).
     void Paint(HDC dc, const RECT& client) const;
@@ -38,6 +53,17 @@ private:
     void OnCommand(WORD id);
     void OnPaint();
     void OnDestroy();
+    void OnDrawItem(const DRAWITEMSTRUCT& item) const;
+    void OnHostMessage(UINT message, DWORD address);
 
+    std::array<HWND, kPageCount> m_tabs{};          // the tab buttons, children of the window
+    std::array<bool, kPageCount> m_tabSelected{};   // the flag each tab button's drawing shows
+    HWND m_closeButton = nullptr;
+    CFriendsPage m_friends;
+    CRemoteHostsPage m_remoteHosts;
+    COptionsPage m_options;
+    CAboutPage m_about;
+    std::array<CPage*, kPageCount> m_pageTable{&m_friends, &m_remoteHosts, &m_options, &m_about};
+    int m_current = -1;
     std::function<void()> m_onGone;
 };

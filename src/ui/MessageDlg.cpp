@@ -4,7 +4,8 @@
 #include "framework/PaintBuffer.h"
 #include "framework/Window.h"
 #include "resource.h"
-#include "ui/PlainDrawing.h"
+#include "skin/Skin.h"
+#include "ui/SkinDrawing.h"
 
 namespace {
 constexpr int kTextLeft = 56;
@@ -29,7 +30,8 @@ int CMessageDlg::Show(const wchar_t* text, UINT style) {
 }
 
 HFONT CMessageDlg::TextFont() const {
-    // The dialog's own font, from its template, until the skin's text font takes its place.
+    // The skin's text font; the dialog's own, from its template, if the skin has none.
+    if (theSkin.TextFont) return theSkin.TextFont.Get();
     return reinterpret_cast<HFONT>(::SendMessageW(Hwnd(), WM_GETFONT, 0, 0));
 }
 
@@ -69,6 +71,7 @@ BOOL CMessageDlg::OnInitDialog() {
     // The text is also the window's title: the box has no caption, but the title names it to
     // tools that list windows.
     ::SetWindowTextW(Hwnd(), m_text.c_str());
+    if (theSkin.TextFont) ::SendMessageW(Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(theSkin.TextFont.Get()), TRUE);
     FitToText();
     CenterOnScreen(Hwnd());
     ::SetForegroundWindow(Hwnd());
@@ -77,24 +80,24 @@ BOOL CMessageDlg::OnInitDialog() {
 
 BOOL CMessageDlg::OnDrawItem(const DRAWITEMSTRUCT& item) {
     if (item.CtlID == IDCANCEL) {
-        DrawPlainCloseButton(item);
+        DrawSkinCloseButton(item);
     } else {
-        DrawPlainButton(item);
+        DrawSkinButton(item, true);
     }
     return TRUE;
 }
 
 void CMessageDlg::Paint(HDC dc, const RECT& client) const {
-    ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_3DFACE));
-    RECT edge = client;
-    ::DrawEdge(dc, &edge, EDGE_RAISED, BF_RECT);
+    DrawSkinBackground(dc, client);
+    // The text and its icon on a paper panel; the title strip above it stays in the base colour.
+    DrawSkinPanel(dc, RECT{client.left + 4, client.top + 24, client.right - 3, client.bottom - 3});
     if (HICON icon = static_cast<HICON>(::LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDI_MESSAGE), IMAGE_ICON,
                                                      32, 32, LR_SHARED))) {
         ::DrawIconEx(dc, kIconLeft, kIconTop, icon, 32, 32, 0, nullptr, DI_NORMAL);
     }
     SelectGuard font(dc, TextFont());
     ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+    ::SetTextColor(dc, theSkin.DarkColor);
     RECT text = m_textRect;
     ::DrawTextW(dc, m_text.c_str(), static_cast<int>(m_text.size()), &text, DT_WORDBREAK);
 }

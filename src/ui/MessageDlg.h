@@ -22,6 +22,8 @@ public:
 
     // Where the text is drawn (client coordinates), set when the box opens.
     [[nodiscard]] const RECT& TextRect() const noexcept { return m_textRect; }
+    // Draws the box's surface (not its buttons) into any device context.
+    void Paint(HDC dc, const RECT& client) const;
 
 protected:
     BOOL OnInitDialog() override;
@@ -33,7 +35,6 @@ private:
     HFONT TextFont() const;
     SIZE MeasureText() const;
     void FitToText();
-    void Paint(HDC dc, const RECT& client) const;
     void OnPaint();
 
     std::wstring m_text;

@@ -8,7 +8,7 @@
 #include "resource.h"
 #include "runtime/Trace.h"
 #include "skin/Skin.h"
-#include "ui/PlainDrawing.h"
+#include "ui/SkinDrawing.h"
 
 namespace {
 constexpr wchar_t kProgressWindowClass[] = L"Pelko Progress Window Class";
@@ -47,10 +47,13 @@ void CProgressBar::SetPosition(DWORD position) {
 }
 
 void CProgressBar::Paint(HDC dc, const RECT& client) const {
-    ::FrameRect(dc, &client, theSkin.DarkGreenBrush ? theSkin.DarkGreenBrush.Get() : static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    // The skin's frame around the client area, its paper panel inside.
+    ::FillRect(dc, &client, theSkin.BaseBrush ? theSkin.BaseBrush.Get() : ::GetSysColorBrush(COLOR_3DFACE));
     RECT panel = client;
     ::InflateRect(&panel, -1, -1);
-    ::FillRect(dc, &panel, theSkin.PaperBrush ? theSkin.PaperBrush.Get() : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    panel.left += 1;
+    panel.top += 1;
+    DrawSkinPanel(dc, panel);
     if (m_range != 0 && m_position != 0) {
         const int width = (panel.right - 1) - (panel.left + 4);
         RECT filled{panel.left + 4, panel.top + 5,
@@ -110,18 +113,9 @@ void CProgressWnd::OnProgress(DWORD done, DWORD total) {
 }
 
 void CProgressWnd::Paint(HDC dc, const RECT& client) const {
-    ::FillRect(dc, &client, theSkin.BaseBrush ? theSkin.BaseBrush.Get() : ::GetSysColorBrush(COLOR_3DFACE));
-    RECT frame = client;
-    frame.left += 2;
-    frame.top += 2;
-    theSkin.DrawFrame(dc, frame);
-    RECT band{kBarRect.left, kBarRect.top - 2 - 18, kBarRect.right, kBarRect.top - 2};
-    const HGDIOBJ font = theSkin.TextFont ? theSkin.TextFont.Get() : ::GetStockObject(DEFAULT_GUI_FONT);
-    SelectGuard selected(dc, font);
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, theSkin.DarkColor);
-    const std::wstring text = LoadText(IDS_TRANSFERRING);
-    ::DrawTextW(dc, text.c_str(), -1, &band, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+    DrawSkinBackground(dc, client);
+    const RECT band{kBarRect.left, kBarRect.top - 2 - 18, kBarRect.right, kBarRect.top - 2};
+    DrawSkinText(dc, LoadText(IDS_TRANSFERRING).c_str(), band, theSkin.DarkColor, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
 }
 
 LRESULT CProgressWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -145,7 +139,7 @@ LRESULT CProgressWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             if (LOWORD(wParam) == kCancelId) m_cancelled.fetch_add(1);
             return 0;
         case WM_DRAWITEM:
-            DrawPlainCloseButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            DrawSkinCloseButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
         case WM_NCHITTEST:
             return HTCAPTION;

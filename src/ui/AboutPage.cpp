@@ -1,0 +1,26 @@
+#include "ui/AboutPage.h"
+
+#include <string>
+
+#include "framework/Handles.h"
+#include "resource.h"
+#include "skin/Skin.h"
+#include "ui/SkinDrawing.h"
+
+void CAboutPage::Paint(HDC dc, const RECT& client) const {
+    ::SetBkMode(dc, TRANSPARENT);
+    ::FillRect(dc, &client, theSkin.BaseBrush.Get());
+    UniqueBrush frame(::CreateSolidBrush(theSkin.FrameShades.Colors[3]));
+    ::FrameRect(dc, &client, frame.Get());
+    RECT panel = client;
+    ::InflateRect(&panel, -1, -1);
+    panel.left += 2;   // room for the panel frame's rings up and to the left
+    panel.top += 2;
+    DrawSkinPanel(dc, panel);
+    const wchar_t* text = nullptr;
+    const int length = ::LoadStringW(ModuleInstance(), IDS_ABOUT_TEXT, reinterpret_cast<LPWSTR>(&text), 0);
+    if (length <= 0 || !text) return;
+    const std::wstring about(text, static_cast<size_t>(length));
+    DrawSkinText(dc, about.c_str(), RECT{panel.left + 6, panel.top + 6, panel.right - 6, panel.bottom},
+                 theSkin.DarkColor, DT_WORDBREAK | DT_NOPREFIX);
+}
