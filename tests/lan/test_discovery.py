@@ -80,17 +80,17 @@ class DiscoveryTest(LanTestCase):
             # Each once, and never itself.
             self.assertEqual(sorted(o.computer_name for o in self.hosts if o is not host), sorted(self.listed(host)))
 
-        # The tray menu lists the hosts, the last to arrive first; choosing one is traced.
-        chosen = []
-        for keys in (["down", "return"], ["down", "down", "return"]):
-            mark = a.trace.refresh()
-            a.driver_ok("tray", *keys)
-            _, line = a.trace.wait_for(r"  Tray: host [0-9.]+ chosen$", WAIT_S, start=mark)
-            chosen.append(re.search(r"host ([0-9.]+) chosen", line).group(1))
-        self.assertEqual(sorted([b.address, c.address]), sorted(chosen))
+        # The tray menu lists the hosts, the last to arrive first; choosing one asks that host for its formats.
         order = [h.computer_name for h in (b, c)]
         arrived = [n for n in self.listed(a) if n in order]
-        self.assertEqual([{b.computer_name: b.address, c.computer_name: c.address}[n] for n in reversed(arrived)], chosen)
+        by_name = {b.computer_name: b, c.computer_name: c}
+        for host in (b, c):
+            host.driver_ok("setclip", "--text", "from " + host.computer_name)
+        for keys, expected in ((["down", "return"], by_name[arrived[-1]]), (["down", "down", "return"], by_name[arrived[0]])):
+            mark = expected.trace.refresh()
+            a.driver_ok("tray", *keys)
+            expected.trace.wait_for(r"  Server: Connection accepted from IP: %s$" % re.escape(a.address), WAIT_S, start=mark)
+            expected.trace.wait_for(r"  DataSock cmd_GetInfo$", WAIT_S, start=mark)
 
         # c exits from its tray menu: its goodbye reaches a and b, which drop it.
         c.driver_ok("tray", "up", "return")
@@ -99,10 +99,9 @@ class DiscoveryTest(LanTestCase):
             self.wait_trace(host, r"  Ear: Host \[%s\] left$" % c.computer_name)
         self.assertIsNone(self.find_trace(c, r"CServer: Failed"))
         # a's tray now lists only b (the item below it is "Lock", which is not a host).
-        mark = a.trace.refresh()
+        mark = b.trace.refresh()
         a.driver_ok("tray", "down", "return")
-        _, line = a.trace.wait_for(r"  Tray: host [0-9.]+ chosen$", WAIT_S, start=mark)
-        self.assertIn("host %s chosen" % b.address, line)
+        b.trace.wait_for(r"  Server: Connection accepted from IP: %s$" % re.escape(a.address), WAIT_S, start=mark)
 
         # Back again: c is found anew by both.
         mark_a, mark_b = a.trace.refresh(), b.trace.refresh()
