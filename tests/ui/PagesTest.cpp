@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "../support/RegistryHelpers.h"
 #include "app/WindowMessages.h"
 #include "framework/Handles.h"
 #include "framework/Window.h"
@@ -45,6 +46,8 @@ struct MainWindowTest : ::testing::Test {
     void TearDown() override {
         wnd.DestroyWindow();
         theServer.HostTable().RemoveAll();
+        // Leaving the options page saves the settings: later tests start from an empty registry.
+        testreg::DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Pelko");
     }
     CHostList& Friends() { return static_cast<CFriendsPage&>(wnd.Page(0)).List(); }
     CMainWnd wnd;
