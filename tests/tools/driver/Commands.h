@@ -21,6 +21,8 @@ int CmdPost(CArgs& args);       // post WINDOW MSG [WPARAM [LPARAM]]
 int CmdSend(CArgs& args);       // send WINDOW MSG [WPARAM [LPARAM]] [--timeout MS]
 int CmdDialog(CArgs& args);     // dialog WINDOW
 int CmdPress(CArgs& args);      // press WINDOW ID
+int CmdTree(CArgs& args);       // tree WINDOW
+int CmdItems(CArgs& args);      // items WINDOW
 
 // MenuCommands.cpp
 int CmdTray(CArgs& args);       // tray [--timeout MS] [KEY...]

@@ -32,6 +32,8 @@ constexpr Command kCommands[] = {
     {L"send", CmdSend, "send WINDOW MSG [WPARAM [LPARAM]] [--timeout MS]"},
     {L"dialog", CmdDialog, "dialog WINDOW"},
     {L"press", CmdPress, "press WINDOW ID"},
+    {L"tree", CmdTree, "tree WINDOW   (every descendant: hwnd parent id class visible text)"},
+    {L"items", CmdItems, "items WINDOW   (the strings of a list box)"},
     {L"tray", CmdTray, "tray [--timeout MS] [KEY...]"},
     {L"keys", CmdMenuKeys, "keys [--timeout MS] KEY..."},
     {L"running", CmdRunning, "running PID|NAME"},

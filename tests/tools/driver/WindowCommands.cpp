@@ -1,5 +1,5 @@
 // Window commands: find a window (now or by waiting), describe it, send or post it a message,
-// read a dialog and press one of its buttons.
+// read a dialog and press one of its buttons, list every descendant and the strings of a list box.
 #include <windows.h>
 
 #include <vector>
@@ -138,5 +138,46 @@ int CmdPress(CArgs& args) {
     // may end its modal loop and return only after the driver has gone.
     if (!::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), reinterpret_cast<LPARAM>(button)))
         return FailWithLastError(L"PostMessageW failed");
+    return 0;
+}
+
+namespace {
+BOOL CALLBACK PrintDescendant(HWND child, LPARAM) {
+    const bool visible = ::IsWindowVisible(child) != FALSE;
+    PrintLine(FormatHex(reinterpret_cast<uintptr_t>(child)) + L"\t" +
+              FormatHex(reinterpret_cast<uintptr_t>(::GetParent(child))) + L"\t" +
+              std::to_wstring(::GetDlgCtrlID(child)) + L"\t" + ClassOf(child) + L"\t" + (visible ? L"1" : L"0") +
+              L"\t" + WindowText(child));
+    return TRUE;
+}
+}  // namespace
+
+int CmdTree(CArgs& args) {
+    int exitCode = 1;
+    HWND hwnd = TakeExistingWindow(args, exitCode);
+    if (!args.Positional().empty()) return Fail(L"tree: unexpected argument " + args.Positional().front());
+    if (!hwnd) return exitCode;
+    // Every descendant, parents before children: "hwnd<TAB>parent<TAB>id<TAB>class<TAB>visible<TAB>text".
+    ::EnumChildWindows(hwnd, PrintDescendant, 0);
+    return 0;
+}
+
+int CmdItems(CArgs& args) {
+    int exitCode = 1;
+    HWND hwnd = TakeExistingWindow(args, exitCode);
+    if (!args.Positional().empty()) return Fail(L"items: unexpected argument " + args.Positional().front());
+    if (!hwnd) return exitCode;
+    // The strings of a list box (LB_GETTEXT is carried across processes for list boxes with strings).
+    DWORD_PTR count = 0;
+    if (!::SendMessageTimeoutW(hwnd, LB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) ||
+        static_cast<LRESULT>(count) == LB_ERR)
+        return Fail(L"items: not a list box");
+    for (LRESULT i = 0; i < static_cast<LRESULT>(count); ++i) {
+        wchar_t text[512] = L"";
+        const LRESULT length = ::SendMessageW(hwnd, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length < 0 || length >= 512) return Fail(L"items: an entry too long to read");
+        ::SendMessageW(hwnd, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        PrintLine(text);
+    }
     return 0;
 }
