@@ -115,7 +115,9 @@ void CProgressWnd::OnProgress(DWORD done, DWORD total) {
 void CProgressWnd::Paint(HDC dc, const RECT& client) const {
     DrawSkinBackground(dc, client);
     const RECT band{kBarRect.left, kBarRect.top - 2 - 18, kBarRect.right, kBarRect.top - 2};
-    DrawSkinText(dc, LoadText(IDS_TRANSFERRING).c_str(), band, theSkin.DarkColor, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+    // On the base colour, like the main window's title: light text, black on a light base colour.
+    const COLORREF text = theSkin.LightGreen ? theSkin.LightGreen : theSkin.DarkColor;
+    DrawSkinText(dc, LoadText(IDS_TRANSFERRING).c_str(), band, text, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
 }
 
 LRESULT CProgressWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
