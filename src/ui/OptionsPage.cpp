@@ -64,7 +64,7 @@ LRESULT COptionsPage::OnCreatePage() {
     ::GetClientRect(Hwnd(), &client);
     const int width = client.right;
     m_general = RECT{10, 5, width - 10, 140};
-    m_network = RECT{10, 150, width - 10, client.bottom - 2};
+    m_network = RECT{10, 150, width - 10, client.bottom - 8};   // clear of the panel's frame
     m_editHeight = theSkin.LineHeight > 0 ? theSkin.LineHeight : 14;
 
     for (size_t i = 0; i < m_checks.size(); ++i) {
@@ -73,9 +73,9 @@ LRESULT COptionsPage::OnCreatePage() {
         if (!m_checks[i].Create(kChecks[i].text, rect, Hwnd(), kChecks[i].id)) return -1;
         ::SendMessageW(m_checks[i].Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(theSkin.TextFont.Get()), FALSE);
     }
-    const int left = m_network.left + 71;
+    const int left = m_network.left + 78;   // room for the longest label and its colon
     const int top = m_network.top + 22;
-    const POINT at[3]{{left, top}, {left + 160, top}, {left, top + 34}};
+    const POINT at[3]{{left, top}, {left + 162, top}, {left, top + 34}};
     for (size_t i = 0; i < m_edits.size(); ++i) {
         m_edits[i] = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_NUMBER | ES_CENTER,
                                        at[i].x, at[i].y, m_editWidth, m_editHeight, Hwnd(),
@@ -133,7 +133,7 @@ void COptionsPage::Paint(HDC dc, const RECT& client) const {
         RECT well{frame.left + 2, frame.top + 2, frame.right, frame.bottom};
         ::FillRect(dc, &well, theSkin.PaperBrush.Get());
         theSkin.DrawFrame(dc, well);
-        const int labelLeft = which == UdpPort ? frame.left - 55 : m_network.left + 10;
+        const int labelLeft = which == UdpPort ? frame.left - 62 : m_network.left + 10;
         DrawSkinText(dc, kEdits[i].label, RECT{labelLeft, frame.top + 2, frame.left - 2, frame.bottom},
                      theSkin.DarkColor, DT_LEFT | DT_TOP | DT_SINGLELINE);
     }
