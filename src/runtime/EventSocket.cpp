@@ -45,6 +45,11 @@ bool EventSocket::Attach(SOCKET handle, long /*eventMask*/, bool blocking) {
         const linger lingering{1, kLingerSeconds};
         ok = ::setsockopt(handle, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lingering),
                           sizeof lingering) == 0 && ok;
+        // Requests and replies are a header and its payload written one after the other; with
+        // Nagle's rule the second write waits for the peer's delayed acknowledgement of the first.
+        // A failure here costs only that wait.
+        const BOOL noDelay = TRUE;
+        ::setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
     }
     if (ok && !blocking) {
         if (m_event == nullptr) {
