@@ -21,7 +21,7 @@ size=${SIZE:-67108864}
 piece=${PIECE:-2920}
 [ "$(id -u)" = 0 ] || { echo "bench-sockets.sh: needs root (network namespaces)" >&2; exit 2; }
 [ "${1:-}" = --no-build ] || "$root/scripts/build.sh" --windows >/dev/null
-bench_bin=$root/build/windows/tests/bench
+bench_bin=$root/build/windows/bench
 for exe in bench_layer_send bench_layer_recv bench_plain_send bench_plain_recv; do
   [ -f "$bench_bin/$exe.exe" ] || { echo "missing $bench_bin/$exe.exe" >&2; exit 1; }
 done

@@ -3,7 +3,7 @@
 under Wine, tests/lan/lanhosts.py). Prints:
 
   1. one SIZE-byte format HOSTA -> HOSTB through the real programs (HOSTB's paste blocks until the
-     data is on its clipboard), next to a minimal Win32 server (tests/bench/bench_min_server.cpp,
+     data is on its clipboard), next to a minimal Win32 server (bench/bench_min_server.cpp,
      plain blocking send() of 2920-byte pieces) answering the same paste over the same path, and
      next to native Linux TCP (scripts/bench/native-tcp.c); ROUNDS rounds taking turns, medians;
   2. the client's peak memory (VmHWM of HOSTB's pelko.exe) over its level before the first paste;
@@ -28,7 +28,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "lan
 import play  # noqa: E402
 
 FORMAT = "Pelko Bench Data"
-MIN_SERVER = os.path.join(play.lanhosts.BUILD, "tests", "bench", "bench_min_server.exe")
+MIN_SERVER = os.path.join(play.lanhosts.BUILD, "bench", "bench_min_server.exe")
 PORT = 4001
 
 

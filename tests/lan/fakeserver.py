@@ -10,7 +10,7 @@ prints "LISTENING", and answers every TCP connection on 4001: cmd_GetInfo with t
     ok           as above
     slow         the data in 10 pieces, 0.9 s apart (9 s in all, never 7 s without a step)
     silent       reads the request and never answers
-    reset        reads the request and resets the connection
+    reset        reads a data request and resets the connection
     badsum       the data with a checksum that does not match
     badseq       a reply header with another sequence number
     empty        an empty format list
@@ -39,20 +39,23 @@ def header(command, error, length, checksum, sequence):
     return struct.pack("<6I", SIGNATURE, command, error, length, checksum, sequence)
 
 
-def read_request(conn):
+def receive(conn, size):
     data = b""
-    while len(data) < 24:
-        chunk = conn.recv(24 - len(data))
+    while len(data) < size:
+        chunk = conn.recv(size - len(data))
         if not chunk:
             return None
         data += chunk
-    _, command, _, length, _, sequence = struct.unpack("<6I", data)
-    while len(data) < 24 + length:
-        chunk = conn.recv(24 + length - len(data))
-        if not chunk:
-            return None
-        data += chunk
-    return command, sequence
+    return data
+
+
+def read_request(conn):
+    """(command, sequence) of a request that came in whole, or None."""
+    head = receive(conn, 24)
+    if head is None:
+        return None
+    _, command, _, length, _, sequence = struct.unpack("<6I", head)
+    return (command, sequence) if receive(conn, length) is not None else None
 
 
 def serve(conn, mode):
@@ -63,7 +66,7 @@ def serve(conn, mode):
     if mode == "silent":
         time.sleep(60)
         return
-    if mode == "reset":
+    if mode == "reset" and command == 6:
         conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         return
     if mode.startswith("error:"):

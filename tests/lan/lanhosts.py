@@ -1,26 +1,20 @@
 """A LAN of sandboxed Wine hosts for Pelko's multi-host tests (Python standard library only).
 
-    with Lan(2) as lan:                      # hosts start in parallel
+    with Lan(2) as lan:
         a, b = lan.hosts
         a.reg_add(r"HKLM\\Software\\Pelko", "TCPPort", "REG_DWORD", "4001")   # before the start
-        program = a.start_program()          # pelko.exe from build/windows, traced
-        a.trace.wait_for(r"^#00000000  ")    # decoded trace lines, whole and in order
+        a.start_program()                            # build/windows/pelko.exe, traced
+        a.trace.wait_for(r"^#00000000  ")           # decoded trace lines, whole and in order
         a.driver_ok("wait", "--class", "Pelko Hidden Window Class")
-        a.screenshot("/tmp/a.png")
 
-Every host has its own network namespace (lo and eth0, an address in one private /24 that exists
-only inside, a default route over eth0 so that 255.255.255.255 broadcasts leave), joined to the
-others by a bridge that lives in a namespace of its own; its own UTS and mount namespaces (host
-name, /etc/hosts and /etc/resolv.conf with nameserver 127.0.0.1); its own Wine prefix, copied
-from a template prepared once by scripts/wine-prefix.sh; its own Xvfb, on a display number free
-machine-wide; and its own wineserver, started inside its namespaces before any other Wine process
-of the prefix (Wine's sockets belong to the server's namespace). No Wine process ever runs in the
-machine's own namespaces.
-
-Names carry the harness's process id, so parallel runs do not clash; namespaces and folders left
-behind by a run that was killed outright are removed by remove_stale_runs() (only those whose
-process is gone).
-Everything is torn down by close(), also when a test fails or the run is interrupted.
+Each host has its own network namespace (lo, and eth0 with an address in a private /24 that exists
+only inside, joined to the others by a bridge in a namespace of its own), its own UTS and mount
+namespaces (host name, /etc/hosts, /etc/resolv.conf with nameserver 127.0.0.1), its own copy of
+the template Wine prefix, its own Xvfb and its own wineserver, started inside before any other
+Wine process (Wine's sockets belong to the server's namespace). No Wine process ever runs in the
+machine's own namespaces. close() tears everything down, also when a test fails; what a run killed
+outright left behind is removed by remove_stale_runs(). close() raises LanError if anything of
+the LAN is left.
 """
 
 import atexit
@@ -38,15 +32,9 @@ BUILD = os.path.join(ROOT, "build", "windows")
 PELKO_EXE = os.path.join(BUILD, "pelko.exe")
 PELKO_BESIDE = [os.path.join(BUILD, "ReadyToTransfer.wav")]   # files that travel with pelko.exe
 DRIVER_EXE = os.path.join(BUILD, "tests", "tools", "driver", "pelkodrv.exe")
-STANDIN_EXE = os.path.join(BUILD, "tests", "lan", "pelko_standin.exe")
 TEMPLATE_PREFIX = os.path.join(ROOT, "build", "wineprefix")
 NS_PREFIX = "pelkolan"
-PROGRAM_WINEDEBUG = "-all,warn+seh"
-
-# The program's own folder inside each host's prefix: C:\Pelko.
-PROGRAM_DIR_WIN = "C:\\Pelko"
-
-_SETUP_TIMEOUT = 120
+SETUP_TIMEOUT = 120
 _display_lock = threading.Lock()
 _live_lans = []
 
@@ -55,57 +43,51 @@ class LanError(Exception):
     """A step of setting up, driving or tearing down the LAN failed."""
 
 
-def _run(argv, timeout=60, check=True, **kwargs):
-    result = subprocess.run(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                            timeout=timeout, text=True, **kwargs)
+def _run(argv, timeout=60, check=True):
+    result = subprocess.run(argv, stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout, text=True)
     if check and result.returncode != 0:
         raise LanError("%s failed (%d): %s" % (" ".join(argv), result.returncode, result.stderr.strip()))
     return result
 
 
 def prepare_template():
-    """Prepares the template prefix unless it already is (once per test run at most)."""
+    """Prepares the template prefix unless it already is."""
     _run([os.path.join(ROOT, "scripts", "wine-prefix.sh"), TEMPLATE_PREFIX], timeout=300)
 
 
-def remove_stale_runs():
-    """Removes what earlier runs left when they were killed outright: namespaces (with the
-    processes inside) and temporary folders whose harness process no longer exists."""
-    listing = _run(["ip", "netns", "list"], check=False).stdout
-    for line in listing.splitlines():
-        name = line.split()[0] if line.split() else ""
-        match = re.match(r"^%s(\d+)-" % NS_PREFIX, name)
-        if not match or _process_alive(int(match.group(1))):
-            continue
-        _kill_namespace_processes(name)
-        _run(["ip", "netns", "del", name], check=False)
-    temp = tempfile.gettempdir()
-    for name in os.listdir(temp):
-        match = re.match(r"^pelko-lan-(\d+)-", name)
-        if match and not _process_alive(int(match.group(1))):
-            shutil.rmtree(os.path.join(temp, name), ignore_errors=True)
-
-
-def _process_alive(pid):
+def _alive(pid):
     try:
         os.kill(pid, 0)
-        return True
     except ProcessLookupError:
         return False
     except PermissionError:
-        return True
+        pass
+    return True
+
+
+def remove_stale_runs():
+    """Removes the namespaces and folders of earlier runs whose harness process is gone."""
+    for line in _run(["ip", "netns", "list"], check=False).stdout.splitlines():
+        match = re.match(r"^(%s(\d+)-\S+)" % NS_PREFIX, line)
+        if match and not _alive(int(match.group(2))):
+            _kill_namespace_processes(match.group(1))
+            _run(["ip", "netns", "del", match.group(1)], check=False)
+    for name in os.listdir(tempfile.gettempdir()):
+        match = re.match(r"^pelko-lan-(\d+)-", name)
+        if match and not _alive(int(match.group(1))):
+            shutil.rmtree(os.path.join(tempfile.gettempdir(), name), ignore_errors=True)
 
 
 def _kill_namespace_processes(netns):
-    """Ends every process inside one of our namespaces, by its id: asked first (Xvfb then removes
-    its lock file and socket), then forced."""
+    """Ends every process inside a namespace: asked first (Xvfb then removes its lock file and
+    socket from the shared /tmp), then forced."""
     for attempt in range(60):
-        pids = [int(p) for p in _run(["ip", "netns", "pids", netns], check=False).stdout.split()]
+        pids = _run(["ip", "netns", "pids", netns], check=False).stdout.split()
         if not pids:
             return
         for pid in pids:
             try:
-                os.kill(pid, signal.SIGTERM if attempt == 0 else signal.SIGKILL)
+                os.kill(int(pid), signal.SIGTERM if attempt == 0 else signal.SIGKILL)
             except ProcessLookupError:
                 pass
         time.sleep(0.5 if attempt == 0 else 0.05)
@@ -116,74 +98,60 @@ def _kill_namespace_processes(netns):
 # with C escapes; lines longer than about 290 characters end in "... instead of ".
 _TRACE_RE = re.compile(r'^(?:[0-9a-f]+:)*warn:seh:dispatch_exception "(.*)"(\.\.\.)?$')
 _ESCAPE_RE = re.compile(r'\\(x[0-9a-fA-F]{2}|u[0-9a-fA-F]{4}|[0-7]{1,3}|.)')
-_SIMPLE_ESCAPES = {"n": "\n", "r": "\r", "t": "\t", "\\": "\\", '"': '"', "'": "'", "a": "\a", "b": "\b",
-                   "f": "\f", "v": "\v", "0": "\0"}
+_ESCAPES = {"n": "\n", "r": "\r", "t": "\t", "a": "\a", "b": "\b", "f": "\f", "v": "\v", "0": "\0"}
+
+
+def _unescape(match):
+    code = match.group(1)
+    if code[0] == "u":
+        return chr(int(code[1:], 16))
+    if code[0] == "x" or (code[0] in "01234567" and len(code) > 1):
+        value = int(code[1:], 16) if code[0] == "x" else int(code, 8) & 0xFF
+        return bytes([value]).decode("cp1252", errors="replace")
+    return _ESCAPES.get(code, code)
 
 
 def decode_trace_line(raw):
-    """The trace text of one stderr line of a program, or None if the line is not a trace line.
-    A cut line (Wine's length limit) keeps what came through and gets "..." appended."""
+    """The trace text of one stderr line of a program, or None; a cut line ends in "..."."""
     match = _TRACE_RE.match(raw.rstrip("\n"))
     if not match:
         return None
-    body, cut = match.group(1), match.group(2)
-
-    def unescape(m):
-        code = m.group(1)
-        if code[0] == "x":
-            return bytes([int(code[1:], 16)]).decode("cp1252", errors="replace")
-        if code[0] == "u":
-            return chr(int(code[1:], 16))
-        if code[0] in "01234567" and len(code) > 1:
-            return bytes([int(code, 8) & 0xFF]).decode("cp1252", errors="replace")
-        return _SIMPLE_ESCAPES.get(code, code)
-
-    text = _ESCAPE_RE.sub(unescape, body)
-    if text.endswith("\r\n"):
-        text = text[:-2]
-    elif text.endswith("\n"):
-        text = text[:-1]
-    return text + "..." if cut else text
+    text = _ESCAPE_RE.sub(_unescape, match.group(1))
+    text = text[:-2] if text.endswith("\r\n") else text[:-1] if text.endswith("\n") else text
+    return text + "..." if match.group(2) else text
 
 
 class TraceLog:
     """The decoded trace lines of every program started on one host, in the order they came,
-    also written to a file (one line each). Sources are the programs' stderr files."""
+    also kept in a file. Sources are the programs' stderr files."""
 
     def __init__(self, path):
-        self.path = path
-        self._sources = []          # [path, offset, partial line]
-        self._lines = []
+        self.path, self._sources, self._lines = path, [], []
         self._lock = threading.Lock()
         open(self.path, "w").close()
 
     def add_source(self, stderr_path):
         with self._lock:
-            self._sources.append([stderr_path, 0, b""])
+            self._sources.append([stderr_path, 0, b""])   # path, offset read, partial line
 
     def refresh(self):
+        """Reads what the sources wrote since; returns the number of lines."""
         with self._lock:
             new = []
             for source in self._sources:
-                path, offset, partial = source
                 try:
-                    with open(path, "rb") as f:
-                        f.seek(offset)
+                    with open(source[0], "rb") as f:
+                        f.seek(source[1])
                         data = f.read()
                 except FileNotFoundError:
                     continue
-                source[1] = offset + len(data)
-                data = partial + data
-                *complete, source[2] = data.split(b"\n")
-                for raw in complete:
-                    line = decode_trace_line(raw.decode("utf-8", errors="replace"))
-                    if line is not None:
-                        new.append(line)
+                source[1] += len(data)
+                *complete, source[2] = (source[2] + data).split(b"\n")
+                new += [l for l in (decode_trace_line(r.decode("utf-8", "replace")) for r in complete) if l is not None]
             if new:
-                self._lines.extend(new)
+                self._lines += new
                 with open(self.path, "a", encoding="utf-8") as f:
-                    for line in new:
-                        f.write(line + "\n")
+                    f.writelines(line + "\n" for line in new)
             return len(self._lines)
 
     def lines(self):
@@ -193,45 +161,35 @@ class TraceLog:
 
     def find(self, pattern, start=0):
         """Index of the first line at or after start that matches (re.search), or None."""
-        regex = re.compile(pattern)
-        for i, line in enumerate(self.lines()[start:], start):
-            if regex.search(line):
-                return i
-        return None
+        return next((i for i, l in enumerate(self.lines()[start:], start) if re.search(pattern, l)), None)
 
     def wait_for(self, pattern, timeout=30, start=0):
-        """Waits until a line at or after start matches; returns (index, line); LanError on time-out."""
-        regex = re.compile(pattern)
+        """Waits until a line at or after start matches; returns (index, line)."""
         deadline = time.monotonic() + timeout
-        checked = start
         while True:
             lines = self.lines()
-            for i in range(checked, len(lines)):
-                if regex.search(lines[i]):
+            for i in range(start, len(lines)):
+                if re.search(pattern, lines[i]):
                     return i, lines[i]
-            checked = max(checked, len(lines))
+            start = max(start, len(lines))
             if time.monotonic() >= deadline:
-                tail = "\n".join(lines[-15:])
-                raise LanError("no trace line matching %r within %s s; last lines:\n%s" % (pattern, timeout, tail))
+                raise LanError("no trace line matching %r within %s s; last lines:\n%s"
+                               % (pattern, timeout, "\n".join(lines[-15:])))
             time.sleep(0.05)
 
 
 class Program:
     """A Windows program running on a host (the `wine` process is the program's own process)."""
 
-    def __init__(self, host, popen, name, stdout_path, stderr_path):
-        self.host, self.popen, self.name = host, popen, name
-        self.stdout_path, self.stderr_path = stdout_path, stderr_path
-
-    @property
-    def pid(self):
-        return self.popen.pid
+    def __init__(self, host, popen, name, stderr_path):
+        self.host, self.popen, self.name, self.stderr_path = host, popen, name, stderr_path
+        self.pid = popen.pid
 
     def running(self):
         return self.popen.poll() is None
 
     def wait(self, timeout=30):
-        """Waits for the program to end and returns its exit code; LanError on time-out."""
+        """Waits for the program to end and returns its exit code."""
         try:
             return self.popen.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
@@ -239,7 +197,7 @@ class Program:
 
     def kill(self):
         """Ends the program at once (as Task Manager would) and waits until it has gone."""
-        if self.popen.poll() is None:
+        if self.running():
             self.popen.kill()
         self.popen.wait(timeout=30)
 
@@ -251,21 +209,14 @@ class Program:
 class DriverResult:
     def __init__(self, argv, returncode, stdout, stderr):
         self.argv, self.returncode, self.stdout, self.stderr = argv, returncode, stdout, stderr
-
-    @property
-    def ok(self):
-        return self.returncode == 0
+        self.ok = returncode == 0
 
     def lines(self):
         return self.stdout.splitlines()
 
     def fields(self):
         """Output lines "key value..." as a dict (for `info`)."""
-        result = {}
-        for line in self.lines():
-            key, _, value = line.partition(" ")
-            result[key] = value
-        return result
+        return dict((line.partition(" ")[0], line.partition(" ")[2]) for line in self.lines())
 
     def __repr__(self):
         return "pelkodrv %s -> %d\nstdout: %s\nstderr: %s" % (" ".join(self.argv), self.returncode,
@@ -273,11 +224,10 @@ class DriverResult:
 
 
 class Host:
-    """One computer of the LAN. Created and started by Lan."""
+    """One computer of the LAN, made and started by Lan."""
 
     def __init__(self, lan, index):
-        self.lan = lan
-        self.index = index
+        self.lan, self.index = lan, index
         self.name = "host" + chr(ord("a") + index)          # the Unix host name
         self.computer_name = self.name.upper()              # what GetComputerNameW gives
         self.address = "%s.%d" % (lan.subnet, 10 + index)
@@ -285,109 +235,80 @@ class Host:
         self.dir = os.path.join(lan.dir, self.name)
         self.prefix = os.path.join(self.dir, "prefix")
         self.program_dir = os.path.join(self.prefix, "drive_c", "Pelko")
-        self.display = None
-        self.trace = None
+        self.display = self.trace = self._anchor = None
+        self._background = []        # Xvfb and the driver's hold, ended with the host
         self.programs = []
-        self._anchor = None
-        self._xvfb = None
-        self._hold = None
         self._counter = 0
         self._counter_lock = threading.Lock()
 
-    # --- running things inside the host -------------------------------------------------------
-
     def env(self, winedebug="-all"):
-        env = dict(os.environ)
-        for key in list(env):
-            if key.startswith("WINE") or key in ("DISPLAY", "XAUTHORITY"):
-                del env[key]
-        env.update(WINEPREFIX=self.prefix, WINEDEBUG=winedebug, PELKO_SANDBOX="1",
-                   PATH=env.get("PATH", "/usr/bin:/bin") + ":/usr/lib/wine")
+        env = {k: v for k, v in os.environ.items() if not k.startswith("WINE") and k not in ("DISPLAY", "XAUTHORITY")}
+        env.update(WINEPREFIX=self.prefix, WINEDEBUG=winedebug, PATH=env.get("PATH", "/usr/bin:/bin") + ":/usr/lib/wine")
         if self.display is not None:
             env["DISPLAY"] = ":%d" % self.display
         return env
 
     def _enter(self, argv, cwd=None):
-        """The command line that runs argv inside this host's namespaces."""
-        return ["nsenter", "-t", str(self._anchor.pid), "-n", "-u", "-m",
-                "--wd=%s" % (cwd or self.dir), "--"] + list(argv)
+        return ["nsenter", "-t", str(self._anchor.pid), "-n", "-u", "-m", "--wd=%s" % (cwd or self.dir), "--"] + list(argv)
 
     def popen(self, argv, stdout, stderr, cwd=None, winedebug="-all", **kwargs):
+        """Starts argv inside the host's namespaces."""
         return subprocess.Popen(self._enter(argv, cwd), stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr,
                                 env=self.env(winedebug), **kwargs)
 
-    def run(self, argv, timeout=60, cwd=None, winedebug="-all", check=False):
-        """Runs a command inside the host; output goes through files (Wine helpers may hold
-        pipes open) and comes back as text. Returns (returncode, stdout, stderr)."""
-        n = self._next()
-        out_path = os.path.join(self.dir, "run-%d.out" % n)
-        err_path = os.path.join(self.dir, "run-%d.err" % n)
-        with open(out_path, "wb") as out, open(err_path, "wb") as err:
-            process = self.popen(argv, out, err, cwd, winedebug)
+    def _files(self, base):
+        with self._counter_lock:
+            self._counter += 1
+            return [os.path.join(self.dir, "%s-%d.%s" % (base, self._counter, ext)) for ext in ("out", "err")]
+
+    def run(self, argv, timeout=60, cwd=None, check=False):
+        """Runs a command inside the host; output goes through files (Wine's helpers may hold
+        pipes open). Returns (returncode, stdout, stderr)."""
+        paths = self._files("run")
+        with open(paths[0], "wb") as out, open(paths[1], "wb") as err:
+            process = self.popen(argv, out, err, cwd)
             try:
                 code = process.wait(timeout=timeout)
             except subprocess.TimeoutExpired:
                 process.kill()
                 process.wait()
                 raise LanError("%s on %s took more than %s s" % (" ".join(argv), self.name, timeout))
-        with open(out_path, encoding="utf-8", errors="replace") as f:
-            stdout = f.read()
-        with open(err_path, encoding="utf-8", errors="replace") as f:
-            stderr = f.read()
-        os.unlink(out_path)
-        os.unlink(err_path)
+        stdout, stderr = (open(p, encoding="utf-8", errors="replace").read() for p in paths)
+        for p in paths:
+            os.unlink(p)
         if check and code != 0:
             raise LanError("%s on %s failed (%d): %s" % (" ".join(argv), self.name, code, stderr.strip()))
         return code, stdout, stderr
 
-    def _next(self):
-        with self._counter_lock:
-            self._counter += 1
-            return self._counter
-
-    # --- the user's view ----------------------------------------------------------------------
-
     def reg_add(self, key, value, value_type, data):
         """Seeds one registry value in the host's prefix (before the program starts)."""
-        self.run(["wine", "reg", "add", key, "/v", value, "/t", value_type, "/d", str(data), "/f"],
-                 timeout=60, check=True)
+        self.run(["wine", "reg", "add", key, "/v", value, "/t", value_type, "/d", str(data), "/f"], check=True)
 
-    def install_program(self, exe=PELKO_EXE, beside=None):
-        """Copies the program (and the files that sit beside it) to C:\\Pelko; returns its Windows path."""
+    def start_program(self, exe=PELKO_EXE, args=()):
+        """Installs the program in C:\\Pelko and starts it with WINEDEBUG=-all,warn+seh; its stderr
+        joins the host's trace log."""
         os.makedirs(self.program_dir, exist_ok=True)
-        files = [exe] + list(PELKO_BESIDE if beside is None and exe == PELKO_EXE else beside or [])
-        for path in files:
+        for path in [exe] + (PELKO_BESIDE if exe == PELKO_EXE else []):
             if not os.path.exists(path):
                 raise LanError("missing %s: build with scripts/build.sh --windows" % path)
-            # A copy of the program may be running from this file (a second start): the new file
-            # takes the name by a rename, so the running image keeps its own. Copying over it in
-            # place would change the pages under the running process (seen: its window
-            # procedure's table read back as garbage).
+            # A running copy may use the file (a second start): the new file takes the name by a
+            # rename, so that the running image keeps its own pages.
             target = os.path.join(self.program_dir, os.path.basename(path))
             shutil.copy2(path, target + ".new")
             os.replace(target + ".new", target)
-        return PROGRAM_DIR_WIN + "\\" + os.path.basename(exe)
-
-    def start_program(self, exe=PELKO_EXE, args=(), beside=None):
-        """Starts the program (pelko.exe by default) with WINEDEBUG=-all,warn+seh; its stderr goes
-        to a file whose trace lines join the host's trace log."""
-        win_path = self.install_program(exe, beside)
-        n = self._next()
-        base = os.path.splitext(os.path.basename(exe))[0]
-        stdout_path = os.path.join(self.dir, "%s-%d.out" % (base, n))
-        stderr_path = os.path.join(self.dir, "%s-%d.err" % (base, n))
-        self.trace.add_source(stderr_path)
-        with open(stdout_path, "wb") as out, open(stderr_path, "wb") as err:
-            popen = self.popen(["wine", win_path] + list(args), out, err, cwd=self.program_dir,
-                               winedebug=PROGRAM_WINEDEBUG)
-        program = Program(self, popen, os.path.basename(exe), stdout_path, stderr_path)
-        self.programs.append(program)
-        return program
+        name = os.path.basename(exe)
+        out_path, err_path = self._files(os.path.splitext(name)[0])
+        self.trace.add_source(err_path)
+        with open(out_path, "wb") as out, open(err_path, "wb") as err:
+            popen = self.popen(["wine", "C:\\Pelko\\" + name] + list(args), out, err, cwd=self.program_dir,
+                               winedebug="-all,warn+seh")
+        self.programs.append(Program(self, popen, name, err_path))
+        return self.programs[-1]
 
     def driver(self, *args, timeout=60):
-        """Runs pelkodrv.exe with the arguments on this host."""
-        code, stdout, stderr = self.run(["wine", DRIVER_EXE] + [str(a) for a in args], timeout=timeout)
-        return DriverResult([str(a) for a in args], code, stdout, stderr)
+        """Runs the test driver (pelkodrv.exe) with the arguments on this host."""
+        argv = [str(a) for a in args]
+        return DriverResult(argv, *self.run(["wine", DRIVER_EXE] + argv, timeout=timeout))
 
     def driver_ok(self, *args, timeout=60):
         result = self.driver(*args, timeout=timeout)
@@ -398,16 +319,12 @@ class Host:
     def screenshot(self, path):
         """Saves the host's whole display as PNG."""
         path = os.path.abspath(path)
-        code, _, stderr = self.run(["sh", "-c", 'xwd -display "$DISPLAY" -root -silent | /usr/bin/convert xwd:- "$0"',
-                                    path], timeout=60)
+        code, _, err = self.run(["sh", "-c", 'xwd -display "$DISPLAY" -root -silent | /usr/bin/convert xwd:- "$0"', path])
         if code != 0 or not os.path.exists(path):
-            raise LanError("screenshot of %s failed: %s" % (self.name, stderr.strip()))
+            raise LanError("screenshot of %s failed: %s" % (self.name, err.strip()))
         return path
 
-    # --- life cycle (Lan calls these) ---------------------------------------------------------
-
     def _start(self):
-        os.makedirs(self.dir)
         etc = os.path.join(self.dir, "etc")
         os.makedirs(etc)
         with open(os.path.join(etc, "hosts"), "w") as f:
@@ -419,98 +336,77 @@ class Host:
         # The anchor holds the host's UTS and mount namespaces; everything else enters them.
         script = ('hostname "$0" && mount --bind "$1/hosts" /etc/hosts && '
                   'mount --bind "$1/resolv.conf" /etc/resolv.conf && echo ready && exec sleep infinity')
-        self._anchor = subprocess.Popen(
-            ["ip", "netns", "exec", self.netns, "unshare", "--uts", "--mount", "--propagation", "private", "--",
-             "sh", "-c", script, self.name, etc],
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self._anchor = subprocess.Popen(["ip", "netns", "exec", self.netns, "unshare", "--uts", "--mount",
+                                         "--propagation", "private", "--", "sh", "-c", script, self.name, etc],
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, text=True)
         if self._anchor.stdout.readline().strip() != "ready":
             raise LanError("the namespaces of %s could not be set up" % self.name)
         self._start_xvfb()
-        if copy.wait(timeout=_SETUP_TIMEOUT) != 0:
+        if copy.wait(timeout=SETUP_TIMEOUT) != 0:
             raise LanError("copying the template prefix for %s failed" % self.name)
         self.trace = TraceLog(os.path.join(self.dir, "trace.txt"))
-        # The server first, inside the namespace; then the session start with its helpers'
-        # output sent away, so that later programs' output files and pipes close with them.
-        self.run(["wineserver", "-p"], timeout=_SETUP_TIMEOUT, check=True)
+        self.run(["wineserver", "-p"], timeout=SETUP_TIMEOUT, check=True)
         # Wine's background processes (explorer with the desktop and the clipboard manager,
         # services) start here and write to wineboot's files for as long as they live.
-        with open(os.path.join(self.dir, "wineboot.out"), "wb") as out, \
-                open(os.path.join(self.dir, "wineboot.err"), "wb") as err:
-            boot = self.popen(["wineboot"], out, err, winedebug=os.environ.get("PELKO_LAN_WINEDEBUG", "-all"))
-            if boot.wait(timeout=_SETUP_TIMEOUT) != 0:
-                raise LanError("wineboot failed on %s" % self.name)
-        # Wine closes a desktop (and its shell: task bar, tray, clipboard manager) a second after
-        # its last program ends; Windows keeps its shell running. A driver "hold" keeps it in use.
-        with open(os.path.join(self.dir, "hold.out"), "wb") as out, open(os.path.join(self.dir, "hold.err"), "wb") as err:
-            self._hold = self.popen(["wine", DRIVER_EXE, "hold"], out, err)
-        self._wait_file_line(os.path.join(self.dir, "hold.out"), "holding", self._hold)
-
-    def _wait_file_line(self, path, text, process, timeout=_SETUP_TIMEOUT):
-        """Waits until a process has written the line to its output file."""
-        deadline = time.monotonic() + timeout
-        while True:
-            with open(path, encoding="utf-8", errors="replace") as f:
-                if text in f.read().splitlines():
-                    return
-            if process.poll() is not None or time.monotonic() >= deadline:
-                raise LanError("%s did not report %r on %s" % (" ".join(process.args[-2:]), text, self.name))
+        self.run(["wineboot"], timeout=SETUP_TIMEOUT, check=True)
+        # Wine closes a desktop (with its tray and clipboard manager) a second after its last
+        # program ends; Windows keeps its shell running. The driver's "hold" keeps it in use.
+        out_path, err_path = self._files("hold")
+        with open(out_path, "wb") as out, open(err_path, "wb") as err:
+            hold = self.popen(["wine", DRIVER_EXE, "hold"], out, err)
+        self._background.append(hold)
+        deadline = time.monotonic() + SETUP_TIMEOUT
+        while "holding" not in open(out_path).read().split():
+            if hold.poll() is not None or time.monotonic() > deadline:
+                raise LanError("the driver's hold did not start on %s" % self.name)
             time.sleep(0.02)
 
     def _start_xvfb(self):
-        # Display numbers are machine-wide (lock files and sockets live in the shared /tmp).
-        # Xvfb takes a number atomically through its lock file (and clears a stale one) and tells
-        # on -displayfd when it is ready; a number in use makes it end at once: try the next.
+        # Display numbers are machine-wide. Xvfb takes a number through its lock file and tells on
+        # -displayfd when it is ready; a number in use makes it end at once: try the next.
         first = 300 + (os.getpid() * 7 + self.index * 13) % 400
         for n in list(range(first, 700)) + list(range(300, first)):
             read_fd, write_fd = os.pipe()
-            with _display_lock, open(os.path.join(self.dir, "xvfb.err"), "ab") as err:
+            with _display_lock:
                 xvfb = subprocess.Popen(self._enter(["Xvfb", ":%d" % n, "-displayfd", str(write_fd), "-nolisten", "tcp",
                                                      "-screen", "0", "1024x768x24"]),
-                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=err,
-                                        pass_fds=(write_fd,))
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL, pass_fds=(write_fd,))
             os.close(write_fd)
             with os.fdopen(read_fd) as reader:
-                told = reader.readline().strip()
-            if told == str(n):
-                self._xvfb, self.display = xvfb, n
-                return
+                if reader.readline().strip() == str(n):
+                    self._background.append(xvfb)
+                    self.display = n
+                    return
             xvfb.kill()
             xvfb.wait()
         raise LanError("no free X display for %s" % self.name)
 
     def _stop(self):
         """Ends everything of this host; never raises."""
-        if self._anchor is not None and self._anchor.poll() is None and os.path.isdir(self.prefix):
+        if self._anchor is None:
+            return
+        if self._anchor.poll() is None and os.path.isdir(self.prefix):
             try:
                 self.run(["wineserver", "-k"], timeout=15)
-                self.run(["wineserver", "-w"], timeout=15)
             except (LanError, OSError):
                 pass
-        for program in self.programs:
-            if program.popen.poll() is None:
-                program.popen.kill()
+        for process in [p.popen for p in self.programs] + self._background + [self._anchor]:
+            if process.poll() is None:
+                process.terminate()   # Xvfb removes its lock file and socket on SIGTERM
             try:
-                program.popen.wait(timeout=10)
+                process.wait(timeout=10)
             except subprocess.TimeoutExpired:
-                pass
-        for process in (self._hold, self._xvfb, self._anchor):
-            if process is not None and process.poll() is None:
-                # Xvfb ends on SIGTERM and removes its lock file and socket from the shared /tmp.
-                process.terminate() if process is self._xvfb else process.kill()
-            if process is not None:
-                try:
-                    process.wait(timeout=10)
-                except subprocess.TimeoutExpired:
-                    pass
-        if self._anchor is not None and self._anchor.stdout:
-            self._anchor.stdout.close()
+                process.kill()
+                process.wait()
+        self._anchor.stdout.close()
         _kill_namespace_processes(self.netns)
         if self.trace is not None:
             self.trace.refresh()
 
 
 class Lan:
-    """N hosts on one private network. Use as a context manager, or call start() and close()."""
+    """N hosts on one private network; a context manager."""
 
     _sequence = 0
 
@@ -518,17 +414,11 @@ class Lan:
         if os.geteuid() != 0:
             raise LanError("the LAN harness needs root (network namespaces)")
         Lan._sequence += 1
-        pid = os.getpid()
-        self.ns_base = "%s%d-%d" % (NS_PREFIX, pid, Lan._sequence)
-        self.bridge_ns = self.ns_base + "-br"
-        # One /24 inside the namespaces only; which one does not matter, it is never routed out.
-        self.subnet = "10.213.%d" % (pid % 250 + 1)
-        self.count = count
-        self.keep_dir = keep_dir
-        self.dir = None
-        self.hosts = []
-        self._namespaces = []
-        self._closed = False
+        self.ns_base = "%s%d-%d" % (NS_PREFIX, os.getpid(), Lan._sequence)
+        # One /24 inside the namespaces only; it is never routed out.
+        self.subnet = "10.213.%d" % (os.getpid() % 250 + 1)
+        self.count, self.keep_dir = count, keep_dir
+        self.dir, self.hosts, self._namespaces = None, [], []
         self._stopping = threading.Event()
         self._follower = None
 
@@ -546,11 +436,28 @@ class Lan:
 
     def start(self):
         _live_lans.append(self)
-        if not os.path.isdir(TEMPLATE_PREFIX) or not os.path.exists(os.path.join(TEMPLATE_PREFIX, ".pelko-prepared")):
+        if not os.path.exists(os.path.join(TEMPLATE_PREFIX, ".pelko-prepared")):
             prepare_template()
         self.dir = tempfile.mkdtemp(prefix="pelko-lan-%d-" % os.getpid())
-        self._make_network()
+        bridge = self.ns_base + "-br"
+        self._ip("netns", "add", bridge)
+        self._namespaces.append(bridge)
+        self._ip("-n", bridge, "link", "add", "br0", "type", "bridge")
+        self._ip("-n", bridge, "link", "set", "br0", "up")
         self.hosts = [Host(self, i) for i in range(self.count)]
+        for i, host in enumerate(self.hosts):
+            os.makedirs(host.dir)
+            self._ip("netns", "add", host.netns)
+            self._namespaces.append(host.netns)
+            # The pair is made inside the bridge's namespace and one end moved to the host's: no
+            # interface of ours ever appears in the machine's own namespace.
+            self._ip("-n", bridge, "link", "add", "h%d" % i, "type", "veth", "peer", "name", "eth0", "netns", host.netns)
+            self._ip("-n", bridge, "link", "set", "h%d" % i, "master", "br0", "up")
+            self._ip("-n", host.netns, "link", "set", "lo", "up")
+            self._ip("-n", host.netns, "addr", "add", "%s/24" % host.address, "dev", "eth0")
+            self._ip("-n", host.netns, "link", "set", "eth0", "up")
+            # Without a default route a send to 255.255.255.255 fails with "Network is unreachable".
+            self._ip("-n", host.netns, "route", "add", "default", "dev", "eth0")
         errors = []
 
         def start_host(host):
@@ -563,15 +470,14 @@ class Lan:
         for t in threads:
             t.start()
         for t in threads:
-            t.join(_SETUP_TIMEOUT)
+            t.join(SETUP_TIMEOUT)
         if errors or any(t.is_alive() for t in threads):
             raise LanError("starting the hosts failed: %s" % ("; ".join(errors) or "time-out"))
+        # Keeps each host's trace file current, so that it can be watched from outside too.
         self._follower = threading.Thread(target=self._follow_traces, daemon=True)
         self._follower.start()
 
     def _follow_traces(self):
-        """Keeps each host's trace file current while the LAN lives, so that it can be watched
-        from outside too (the tests themselves wait through TraceLog)."""
         while not self._stopping.wait(0.1):
             for host in self.hosts:
                 if host.trace is not None:
@@ -580,30 +486,10 @@ class Lan:
     def _ip(self, *args):
         _run(["ip"] + list(args), timeout=30)
 
-    def _make_network(self):
-        self._ip("netns", "add", self.bridge_ns)
-        self._namespaces.append(self.bridge_ns)
-        self._ip("-n", self.bridge_ns, "link", "add", "br0", "type", "bridge")
-        self._ip("-n", self.bridge_ns, "link", "set", "br0", "up")
-        for i in range(self.count):
-            netns = "%s-h%d" % (self.ns_base, i)
-            self._ip("netns", "add", netns)
-            self._namespaces.append(netns)
-            # The pair is made inside the bridge's namespace and one end moved to the host's:
-            # no interface of ours ever appears in the machine's own namespace.
-            self._ip("-n", self.bridge_ns, "link", "add", "h%d" % i, "type", "veth", "peer", "name", "eth0",
-                     "netns", netns)
-            self._ip("-n", self.bridge_ns, "link", "set", "h%d" % i, "master", "br0", "up")
-            self._ip("-n", netns, "link", "set", "lo", "up")
-            self._ip("-n", netns, "addr", "add", "%s.%d/24" % (self.subnet, 10 + i), "dev", "eth0")
-            self._ip("-n", netns, "link", "set", "eth0", "up")
-            # Without a default route a send to 255.255.255.255 fails with "Network is unreachable".
-            self._ip("-n", netns, "route", "add", "default", "dev", "eth0")
-
     def close(self):
-        if self._closed:
+        if self not in _live_lans:
             return
-        self._closed = True
+        _live_lans.remove(self)
         self._stopping.set()
         if self._follower is not None:
             self._follower.join(10)
@@ -615,26 +501,23 @@ class Lan:
         for netns in reversed(self._namespaces):
             _kill_namespace_processes(netns)
             _run(["ip", "netns", "del", netns], check=False)
-        if self.dir and os.path.isdir(self.dir):
-            if self.keep_dir:
-                self.save_results(self.keep_dir)
-            shutil.rmtree(self.dir, ignore_errors=True)
-        if self in _live_lans:
-            _live_lans.remove(self)
+        if self.dir and self.keep_dir:
+            self.save_results(self.keep_dir)
+        shutil.rmtree(self.dir or "/nonexistent", ignore_errors=True)
+        listed = [line.split()[0] for line in _run(["ip", "netns", "list"], check=False).stdout.splitlines() if line]
+        left = [n for n in self._namespaces if n in listed]
+        if left or (self.dir and os.path.exists(self.dir)):
+            raise LanError("the LAN left %s behind" % (left or self.dir))
 
     def save_results(self, directory):
         """Copies each host's trace, program output and other files (not the prefix) to directory."""
         for host in self.hosts:
-            if not os.path.isdir(host.dir):
-                continue
             if host.trace is not None:
                 host.trace.refresh()
-            target = os.path.join(directory, host.name)
-            os.makedirs(target, exist_ok=True)
-            for name in os.listdir(host.dir):
-                path = os.path.join(host.dir, name)
-                if os.path.isfile(path):
-                    shutil.copy2(path, target)
+            os.makedirs(os.path.join(directory, host.name), exist_ok=True)
+            for name in os.listdir(host.dir) if os.path.isdir(host.dir) else []:
+                if os.path.isfile(os.path.join(host.dir, name)):
+                    shutil.copy2(os.path.join(host.dir, name), os.path.join(directory, host.name))
 
 
 def close_all():

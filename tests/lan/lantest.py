@@ -1,141 +1,123 @@
-"""Common ground of the LAN tests: a test case that owns a LAN (for each test, or shared by the
-tests of a class), keeps the hosts' traces, program output and a screenshot of each display when
-a test fails (build/lan-results/TEST/), and helpers that read the desktop as a user sees it."""
+"""Common ground of the LAN tests: one LAN for all tests of a class, the programs a test started
+ended with it, the hosts' traces, output and screenshots kept when a test fails
+(build/lan-results/TEST/), and helpers that read the desktop as a user sees it."""
 
 import os
+import re
 import unittest
 
 import lanhosts
 from lanhosts import LanError  # noqa: F401  (for the tests)
 
 RESULTS_DIR = os.path.join(lanhosts.ROOT, "build", "lan-results")
-
-# Which program the program tests start: the real pelko.exe, or (PELKO_LAN_PROGRAM=standin)
-# the harness's stand-in, to check the tests themselves.
-USING_STANDIN = os.environ.get("PELKO_LAN_PROGRAM") == "standin"
-PROGRAM = lanhosts.STANDIN_EXE if USING_STANDIN else lanhosts.PELKO_EXE
-PROGRAM_IMAGE = os.path.basename(PROGRAM)
-
+PROGRAM_IMAGE = "pelko.exe"
+SETTINGS_KEY = r"HKLM\Software\Pelko"
 HIDDEN_CLASS = "Pelko Hidden Window Class"
 MAIN_CLASS = "Pelko Main Window Class"
 MENU_CLASS = "#32768"
 DIALOG_CLASS = "#32770"
-WM_RBUTTONUP = 0x0205
-WM_TRAYNOTIFY = 0x0400 + 4008
 WM_OPENMAINWINDOW = 0x0400 + 4010
-
 # Generous limits: they only bound a wait for something that happens, they never time it.
-WAIT_MS = 30000
-WAIT_S = 30
+WAIT_MS, WAIT_S = 30000, 30
+
+
+def add_host(name):
+    """The trace line of a host table that takes the host."""
+    return r"  Hosts: AddHost \[%s\]$" % re.escape(name)
 
 
 class LanTestCase(unittest.TestCase):
-    """Gives each test self.lan and self.hosts: a fresh LAN of HOSTS hosts, or with SHARE_LAN one
-    LAN for all tests of the class, where the programs that a test started end with the test."""
-
     HOSTS = 1
-    SHARE_LAN = False
-    _shared = None
+    _lan = None
 
     @classmethod
     def setUpClass(cls):
-        if cls.SHARE_LAN:
-            cls._shared = lanhosts.Lan(cls.HOSTS)
-            cls._shared.__enter__()
+        cls._lan = lanhosts.Lan(cls.HOSTS).__enter__()
 
     @classmethod
     def tearDownClass(cls):
-        if cls._shared is not None:
-            cls._shared.close()
-            cls._shared = None
+        cls._lan.close()
 
     def setUp(self):
-        if self.SHARE_LAN:
-            self.lan = self._shared
-        else:
-            self.lan = lanhosts.Lan(self.HOSTS)
-            self.lan.__enter__()
-        self.hosts = self.lan.hosts
+        self.lan, self.hosts = self._lan, self._lan.hosts
         self._first_program = [len(h.programs) for h in self.hosts]
-        # On a shared LAN the trace logs hold earlier tests' lines too: this test looks from here.
-        self._trace_marks = {h.name: h.trace.refresh() for h in self.hosts}
+        # The trace logs hold earlier tests' lines too: this test looks from here.
+        self.marks = {h.name: h.trace.refresh() for h in self.hosts}
         self.addCleanup(self._end_test)
 
     def _end_test(self):
-        if self._failed():
-            self._save_evidence(os.path.join(RESULTS_DIR, self.id().split(".", 1)[-1]))
-        if not self.SHARE_LAN:
-            self.lan.close()
-            return
+        outcome = getattr(self, "_outcome", None)
+        result = getattr(outcome, "result", None)
+        failed = any(getattr(t, "test_case", t) is self   # also the test's sub-tests
+                     for t, _ in getattr(result, "failures", []) + getattr(result, "errors", []))
+        if outcome is None or not outcome.success or failed:
+            directory = os.path.join(RESULTS_DIR, self.id().split(".", 1)[-1])
+            os.makedirs(directory, exist_ok=True)
+            for host in self.hosts:
+                try:
+                    host.screenshot(os.path.join(directory, host.name + ".png"))
+                except (LanError, OSError):
+                    pass
+            self.lan.save_results(directory)
         for host, first in zip(self.hosts, self._first_program):
-            started = host.programs[first:]
-            for program in started:
+            for program in host.programs[first:]:
                 program.kill()
-            if started:
+            if host.programs[first:]:
                 # The server removes a dead program's windows; the next test must not meet them.
                 host.driver("wait", "--class", HIDDEN_CLASS, "--gone", "--timeout", WAIT_MS)
 
-    def _failed(self):
-        # The result has the test's failure by the time the clean-ups run (Python 3.11 leaves
-        # outcome.success set then, so the result is asked as well).
-        outcome = getattr(self, "_outcome", None)
-        if outcome is None or not outcome.success:
-            return True
-        result = getattr(outcome, "result", None)
-        recorded = list(getattr(result, "failures", [])) + list(getattr(result, "errors", []))
-        return any(test is self for test, _ in recorded)
+    def seed(self, host, value, data):
+        """A DWORD setting for this test only (written before the program starts)."""
+        host.reg_add(SETTINGS_KEY, value, "REG_DWORD", data)
+        self.addCleanup(host.run, ["wine", "reg", "delete", SETTINGS_KEY, "/v", value, "/f"])
 
-    def _save_evidence(self, directory):
-        os.makedirs(directory, exist_ok=True)
-        for host in self.hosts:
-            try:
-                host.screenshot(os.path.join(directory, host.name + ".png"))
-            except (LanError, OSError):
-                pass
-        self.lan.save_results(directory)
-
-    # --- helpers that read the user's view --------------------------------------------------
-
-    def wait_trace(self, host, pattern, timeout=WAIT_S):
-        """Waits for a trace line of this test that matches; returns (index, line)."""
-        return host.trace.wait_for(pattern, timeout, start=self._trace_marks[host.name])
+    def wait_trace(self, host, pattern, timeout=WAIT_S, start=None):
+        """Waits for a trace line of this test (or from start on) that matches; (index, line)."""
+        return host.trace.wait_for(pattern, timeout, start=self.marks[host.name] if start is None else start)
 
     def find_trace(self, host, pattern):
-        return host.trace.find(pattern, start=self._trace_marks[host.name])
+        return host.trace.find(pattern, start=self.marks[host.name])
 
-    def wait_window(self, host, class_name, timeout_ms=WAIT_MS, visible=False):
-        """Waits for a window of the class; returns its handle as the driver prints it."""
-        args = ["wait", "--class", class_name, "--timeout", timeout_ms]
-        if visible:
-            args.append("--visible")
-        result = host.driver(*args)
+    def listed(self, host):
+        """The names this host's table took during this test, in the order they came."""
+        found = (re.search(r"  Hosts: AddHost \[(.*)\]$", l) for l in host.trace.lines()[self.marks[host.name]:])
+        return [m.group(1) for m in found if m]
+
+    def wait_window(self, host, class_name, visible=False):
+        result = host.driver("wait", "--class", class_name, "--timeout", WAIT_MS, *(["--visible"] if visible else []))
         self.assertTrue(result.ok, "no window of class %r on %s: %r" % (class_name, host.name, result))
         return result.stdout.strip()
 
-    def window_exists(self, host, class_name, visible=False):
-        args = ["find", "--class", class_name] + (["--visible"] if visible else [])
-        return host.driver(*args).ok
+    def window_exists(self, host, class_name):
+        return host.driver("find", "--class", class_name).ok
 
     def window_info(self, host, class_name):
-        result = host.driver("info", "--class", class_name)
-        self.assertTrue(result.ok, repr(result))
-        return result.fields()
+        return host.driver_ok("info", "--class", class_name).fields()
 
-    def running_pids(self, host, image):
-        result = host.driver("running", image)
+    def running_pids(self, host):
+        result = host.driver("running", PROGRAM_IMAGE)
         return [int(p) for p in result.lines()] if result.ok else []
 
-    def start_program_and_wait(self, host, exe=PROGRAM, args=()):
-        """Starts the program and waits until its start-up is over: its hidden window exists and
-        its message loop waits for input (everything start-up does comes before that)."""
-        program = host.start_program(exe, args=args)
-        self.wait_window(host, HIDDEN_CLASS)
-        host.driver_ok("wait-idle", os.path.basename(exe), "--timeout", WAIT_MS)
-        return program
+    def start_and_wait(self, host, *hosts):
+        """Starts the program on the hosts one right after the other and waits until each has
+        finished its start-up: its hidden window exists and its message loop waits for input."""
+        programs = [h.start_program() for h in (host,) + hosts]
+        for h in (host,) + hosts:
+            self.wait_window(h, HIDDEN_CLASS)
+            h.driver_ok("wait-idle", PROGRAM_IMAGE, "--timeout", WAIT_MS)
+        return programs[0] if not hosts else programs
 
-    def tray_icon_point(self, host):
-        """Where the right-most icon of the notification area sits: Wine's desktop shows the
-        task bar along the bottom with the icons at its right end."""
-        bar = self.window_info(host, "Shell_TrayWnd")
-        left, top, right, bottom = (int(v) for v in bar["rect"].split())
-        return right - 12, (top + bottom) // 2
+    def take(self, host, keys):
+        """Chooses a host in the tray menu by the keys; waits until the request has been made."""
+        mark = len(host.trace.lines())
+        host.driver_ok("tray", *keys, "return")
+        host.trace.wait_for(r"GetRemoteClipInfo: ", timeout=60, start=mark)
+
+    def message(self, host):
+        """The text of the message box that host shows, which is then closed with OK."""
+        self.wait_window(host, DIALOG_CLASS, visible=True)
+        shown = host.driver_ok("dialog", "--class", DIALOG_CLASS).stdout.replace("\r\n", "\n")
+        host.driver_ok("press", "--class", DIALOG_CLASS, 1)
+        # Gone before the test goes on: a closing box would take the focus from the next menu.
+        host.driver_ok("wait", "--class", DIALOG_CLASS, "--visible", "--gone", "--timeout", WAIT_MS)
+        return shown

@@ -9,9 +9,8 @@ import re
 import subprocess
 import sys
 import threading
-import unittest
 
-from lantest import DIALOG_CLASS, USING_STANDIN, LanTestCase
+from lantest import SETTINGS_KEY, LanTestCase, add_host
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FAKE = os.path.join(HERE, "fakeserver.py")
@@ -42,46 +41,31 @@ CASES = [
 ]
 
 
-@unittest.skipIf(USING_STANDIN, "the client is the real program's")
 class ClientTest(LanTestCase):
     HOSTS = 2
-    SHARE_LAN = True
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls._lan.hosts[1].reg_add(SETTINGS_KEY, "ShowFriendsOnly", "REG_DWORD", 0)
 
     def setUp(self):
         super().setUp()
         self.fake, self.host = self.hosts
-        self.host.reg_add(r"HKLM\Software\Pelko", "ShowFriendsOnly", "REG_DWORD", 0)
-        self.start_program_and_wait(self.host)
+        self.start_and_wait(self.host)
         self.server = None
-
-    def tearDown(self):
-        self.stop_server()
-        super().tearDown()
+        self.addCleanup(self.start_server, None)
 
     def start_server(self, mode):
-        self.stop_server()
-        if mode is None:
-            return
-        self.server = self.fake.popen([sys.executable, FAKE, "--announce-to", self.host.address, mode],
-                                      subprocess.PIPE, subprocess.DEVNULL)
-        self.assertEqual(b"LISTENING", self.server.stdout.readline().strip())
-
-    def stop_server(self):
+        """Runs the stand-in server in the given mode (None: nothing listens)."""
         if self.server is not None:
             self.server.kill()
             self.server.wait()
             self.server = None
-
-    def take(self):
-        mark = len(self.host.trace.lines())
-        self.host.driver_ok("tray", "down", "return")
-        self.host.trace.wait_for(r"GetRemoteClipInfo: ", timeout=60, start=mark)
-
-    def message(self):
-        self.wait_window(self.host, DIALOG_CLASS, visible=True)
-        shown = self.host.driver_ok("dialog", "--class", DIALOG_CLASS).stdout.replace("\r\n", "\n")
-        self.host.driver_ok("press", "--class", DIALOG_CLASS, 1)
-        return shown
+        if mode is not None:
+            self.server = self.fake.popen([sys.executable, FAKE, "--announce-to", self.host.address, mode],
+                                          subprocess.PIPE, subprocess.DEVNULL)
+            self.assertEqual(b"LISTENING", self.server.stdout.readline().strip())
 
     def paste_in_background(self):
         result = {}
@@ -92,42 +76,39 @@ class ClientTest(LanTestCase):
 
     def test_every_outcome_reaches_the_user_as_its_message(self):
         self.start_server("ok")   # lists the stand-in in the host table
-        self.wait_trace(self.host, r"  Hosts: AddHost \[FAKEHOST\]$")
+        self.wait_trace(self.host, add_host("FAKEHOST"))
         for mode, stage, text in CASES:
             with self.subTest(mode=mode):
                 self.start_server(mode)
                 if stage == "info":
-                    self.take_failing(text)
+                    mark = len(self.host.trace.lines())
+                    self.host.driver_ok("tray", "down", "return")
+                    self.assertIn(text, self.message(self.host))
+                    self.wait_trace(self.host, r"GetRemoteClipInfo: $", start=mark)
                     continue
-                self.take()
+                self.take(self.host, ["down"])
                 thread, result = self.paste_in_background()
                 if text is not None:
-                    shown = self.message()
+                    shown = self.message(self.host)
                     self.assertIn(text, shown)
                     if text == NETWORK:   # the system's own words on the second line
                         self.assertRegex(shown, re.escape(NETWORK) + r"\S")
                 thread.join(120)
                 self.assertEqual(text is None, result["r"].ok, result["r"])
 
-    def take_failing(self, text):
-        mark = len(self.host.trace.lines())
-        self.host.driver_ok("tray", "down", "return")
-        self.assertIn(text, self.message())
-        self.host.trace.wait_for(r"GetRemoteClipInfo: $", timeout=60, start=mark)
-
     def test_cancel_ends_a_paste_and_the_next_one_starts_uncancelled(self):
         self.start_server("big")
-        self.wait_trace(self.host, r"  Hosts: AddHost \[FAKEHOST\]$")
-        self.take()
+        self.wait_trace(self.host, add_host("FAKEHOST"))
+        self.take(self.host, ["down"])
         thread, result = self.paste_in_background()
         self.wait_window(self.host, PROGRESS_CLASS, visible=True)
         self.host.driver_ok("press", "--class", PROGRESS_CLASS, 4)
-        self.assertIn("The data transfer has been cancelled by user.", self.message())
+        self.assertIn("The data transfer has been cancelled by user.", self.message(self.host))
         thread.join(120)
         self.assertFalse(result["r"].ok)
         self.start_server("ok")   # 6000 bytes: the window opens again, and nothing cancels it
-        self.take()
+        self.take(self.host, ["down"])
         mark = len(self.host.trace.lines())
         self.assertEqual(["%s\t6000" % FORMAT], [l.rsplit("\t", 2)[0] for l in
                                                   self.host.driver_ok("pastecheck", FORMAT).lines()])
-        self.host.trace.wait_for(r"  Init Progress$", start=mark)
+        self.wait_trace(self.host, r"  Init Progress$", start=mark)

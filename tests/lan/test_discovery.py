@@ -15,65 +15,26 @@ import struct
 import subprocess
 import sys
 import time
-import unittest
 
-from lantest import (DIALOG_CLASS, HIDDEN_CLASS, PROGRAM_IMAGE, USING_STANDIN, WAIT_MS, WAIT_S, LanTestCase)
+from lantest import DIALOG_CLASS, HIDDEN_CLASS, WAIT_S, LanTestCase, add_host
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-WHOTOOL = os.path.join(HERE, "whotool.py")
-SETTINGS_KEY = r"HKLM\Software\Pelko"
+WHOTOOL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "whotool.py")
 SIGNATURE = 0x12345678
 
 
-def add_host_pattern(name):
-    return r"  Hosts: AddHost \[%s\]$" % re.escape(name)
-
-
-def who_fields(hex_text):
-    """(signature, command, error, length, checksum, sequence, nick) of a 56-byte datagram."""
-    data = bytes.fromhex(hex_text)
-    fields = struct.unpack("<6I", data[:24])
-    nick = data[24:56].decode("utf-16-le")
-    return fields + (nick,)
-
-
-@unittest.skipIf(USING_STANDIN, "discovery needs the real program")
 class DiscoveryTest(LanTestCase):
     HOSTS = 3
-    SHARE_LAN = True
-
-    def start_all(self, hosts):
-        """Starts the program on the hosts one right after the other, then waits until each has
-        finished its start-up."""
-        programs = [host.start_program() for host in hosts]
-        for host in hosts:
-            self.wait_window(host, HIDDEN_CLASS)
-            host.driver_ok("wait-idle", PROGRAM_IMAGE, "--timeout", WAIT_MS)
-        return programs
-
-    def listed(self, host):
-        """The names this host's table took, in the order they came, from this test's trace."""
-        names = []
-        for line in host.trace.lines()[self._trace_marks[host.name]:]:
-            match = re.search(r"  Hosts: AddHost \[(.*)\]$", line)
-            if match:
-                names.append(match.group(1))
-        return names
-
-    def seed(self, host, value, data):
-        host.reg_add(SETTINGS_KEY, value, "REG_DWORD", data)
-        self.addCleanup(host.run, ["wine", "reg", "delete", SETTINGS_KEY, "/v", value, "/f"])
 
     def test_hosts_find_each_other_list_each_other_and_drop_one_that_exits(self):
         a, b, c = self.hosts
         for host in (a, b):
             self.seed(host, "ShowFriendsOnly", 0)   # the tray lists every host, not only friends
         started = time.monotonic()
-        programs = self.start_all(self.hosts)
+        programs = self.start_and_wait(*self.hosts)
         for host in self.hosts:
             for other in self.hosts:
                 if other is not host:
-                    self.wait_trace(host, add_host_pattern(other.computer_name))
+                    self.wait_trace(host, add_host(other.computer_name))
         print("      (all three listed each other %.1f s after the first start)" % (time.monotonic() - started),
               flush=True)
         for host in self.hosts:
@@ -81,16 +42,13 @@ class DiscoveryTest(LanTestCase):
             self.assertEqual(sorted(o.computer_name for o in self.hosts if o is not host), sorted(self.listed(host)))
 
         # The tray menu lists the hosts, the last to arrive first; choosing one asks that host for its formats.
-        order = [h.computer_name for h in (b, c)]
-        arrived = [n for n in self.listed(a) if n in order]
-        by_name = {b.computer_name: b, c.computer_name: c}
-        for host in (b, c):
-            host.driver_ok("setclip", "--text", "from " + host.computer_name)
-        for keys, expected in ((["down", "return"], by_name[arrived[-1]]), (["down", "down", "return"], by_name[arrived[0]])):
+        arrived = [h for name in self.listed(a) for h in (b, c) if h.computer_name == name]
+        for keys, expected in ((["down"], arrived[-1]), (["down", "down"], arrived[0])):
+            expected.driver_ok("setclip", "--text", "from " + expected.computer_name)
             mark = expected.trace.refresh()
-            a.driver_ok("tray", *keys)
-            expected.trace.wait_for(r"  Server: Connection accepted from IP: %s$" % re.escape(a.address), WAIT_S, start=mark)
-            expected.trace.wait_for(r"  DataSock cmd_GetInfo$", WAIT_S, start=mark)
+            self.take(a, keys)
+            self.wait_trace(expected, r"  Server: Connection accepted from IP: %s$" % re.escape(a.address), start=mark)
+            self.wait_trace(expected, r"  DataSock cmd_GetInfo$", start=mark)
 
         # c exits from its tray menu: its goodbye reaches a and b, which drop it.
         c.driver_ok("tray", "up", "return")
@@ -100,27 +58,27 @@ class DiscoveryTest(LanTestCase):
         self.assertIsNone(self.find_trace(c, r"CServer: Failed"))
         # a's tray now lists only b (the item below it is "Lock", which is not a host).
         mark = b.trace.refresh()
-        a.driver_ok("tray", "down", "return")
-        b.trace.wait_for(r"  Server: Connection accepted from IP: %s$" % re.escape(a.address), WAIT_S, start=mark)
+        self.take(a, ["down"])
+        self.wait_trace(b, r"  Server: Connection accepted from IP: %s$" % re.escape(a.address), start=mark)
 
         # Back again: c is found anew by both.
         mark_a, mark_b = a.trace.refresh(), b.trace.refresh()
         c.start_program()
-        a.trace.wait_for(add_host_pattern(c.computer_name), WAIT_S, start=mark_a)
-        b.trace.wait_for(add_host_pattern(c.computer_name), WAIT_S, start=mark_b)
-        self.wait_trace(c, add_host_pattern(a.computer_name))
-        self.wait_trace(c, add_host_pattern(b.computer_name))
+        self.wait_trace(a, add_host(c.computer_name), start=mark_a)
+        self.wait_trace(b, add_host(c.computer_name), start=mark_b)
+        self.wait_trace(c, add_host(a.computer_name))
+        self.wait_trace(c, add_host(b.computer_name))
 
     def test_a_host_on_another_udp_port_stays_alone(self):
         a, b, c = self.hosts
         self.seed(b, "UDPPort", 4100)
-        self.start_all([a, b])
+        self.start_and_wait(a, b)
         # b hears its own query on its port (and answers itself), so its listener runs.
         self.wait_trace(b, r"  Ear: ReceiveFrom IP: %s Port: \d+;  res=56; err=0;$" % re.escape(b.address))
         # c starts after both: a and c find each other, b (started before c) hears neither.
-        self.start_all([c])
-        self.wait_trace(a, add_host_pattern(c.computer_name))
-        self.wait_trace(c, add_host_pattern(a.computer_name))
+        self.start_and_wait(c)
+        self.wait_trace(a, add_host(c.computer_name))
+        self.wait_trace(c, add_host(a.computer_name))
         self.assertEqual([], self.listed(b))
         self.assertEqual([c.computer_name], self.listed(a))
         self.assertEqual([a.computer_name], self.listed(c))
@@ -135,13 +93,11 @@ class DiscoveryTest(LanTestCase):
             self.assertEqual("holding", holder.stdout.readline().decode().strip())
             program = host.start_program()
             self.wait_window(host, DIALOG_CLASS, visible=True)
-            lines = host.driver_ok("dialog", "--class", DIALOG_CLASS).lines()
-            self.assertIn("Failed to initialize server", [line.split("\t")[-1] for line in lines])
             self.assertTrue(program.running())   # the message waits for the user
-            host.driver_ok("press", "--class", DIALOG_CLASS, 1)   # OK
+            self.assertIn("Failed to initialize server", self.message(host))
             program.wait(WAIT_S)
             self.assertFalse(self.window_exists(host, HIDDEN_CLASS))
-            self.assertEqual([], self.running_pids(host, PROGRAM_IMAGE))
+            self.assertEqual([], self.running_pids(host))
             self.wait_trace(host, r"  CServer: Failed to listen on TCP port 4001 \(10048\)$")
             # It ended before its first broadcast: nothing reached its own listener.
             self.assertIsNone(self.find_trace(host, r"Ear: ReceiveFrom"))
@@ -151,7 +107,7 @@ class DiscoveryTest(LanTestCase):
 
     def test_hand_made_datagrams_are_handled_and_answered_byte_for_byte(self):
         a, b, _ = self.hosts
-        self.start_all([a])
+        self.start_and_wait(a)
         marker = "%s.200" % self.lan.subnet
         b.run(["ip", "addr", "add", marker + "/32", "dev", "eth0"], check=True)
         self.addCleanup(b.run, ["ip", "addr", "del", marker + "/32", "dev", "eth0"])
@@ -195,15 +151,12 @@ class DiscoveryTest(LanTestCase):
         # cmd_WhoAnswer with a's name, from a's answer socket (not its UDP port).
         self.assertEqual(4, len(report["answers"]), report)
         answers = report["answers"] + [report["marker"]]
-        sequences = []
         for answer in answers:
-            signature, command, error, length, checksum, sequence, nick = who_fields(answer["hex"])
-            self.assertEqual(56, len(bytes.fromhex(answer["hex"])))
-            self.assertEqual((SIGNATURE, 1, 0, 16, 0), (signature, command, error, length, checksum))
-            self.assertEqual(a.computer_name + "\0" * (16 - len(a.computer_name)), nick)
-            self.assertNotEqual(4000, answer["port"])
-            self.assertEqual(answers[0]["port"], answer["port"])
-            sequences.append(sequence)
+            data = bytes.fromhex(answer["hex"])
+            self.assertEqual(((SIGNATURE, 1, 0, 16, 0), a.computer_name.ljust(16, "\0"), answers[0]["port"]),
+                             (struct.unpack("<5I", data[:20]), data[24:].decode("utf-16-le"), answer["port"]))
+        self.assertNotEqual(4000, answers[0]["port"])
+        sequences = [struct.unpack_from("<I", bytes.fromhex(answer["hex"]), 20)[0] for answer in answers]
         self.assertEqual(sorted(set(sequences)), sequences, "fresh, rising sequence numbers")
         for answer in report["answers"]:
             self.assertEqual(a.address, answer["address"])
@@ -220,6 +173,3 @@ print("holding", flush=True)
 signal.pause()
 """
 
-
-if __name__ == "__main__":
-    unittest.main()

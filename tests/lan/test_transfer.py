@@ -3,60 +3,47 @@ pastes it. Only the format list crosses when the clipboard is taken; each paste 
 format, byte for byte. A host that holds a clipboard borrowed from another and not yet fetched
 refuses to serve it to a third. One LAN of three hosts serves every case."""
 
-import re
-import unittest
+from lantest import SETTINGS_KEY, LanTestCase, add_host
 
-from lantest import DIALOG_CLASS, USING_STANDIN, LanTestCase
-
-SETTINGS_KEY = r"HKLM\Software\Pelko"
 # A 2 x 1 24-bit bitmap: BITMAPINFOHEADER then one padded row of two pixels.
 DIB_HEX = "28000000020000000100000001001800000000000800000000000000000000000000000000000000" "0000ff00ff000000"
 BUSY_TEXT = ("The remote computer has requested for clipboard contents from another computer.\n"
              "Please retry later.")
 
 
-@unittest.skipIf(USING_STANDIN, "transfers need the real program")
 class TransferTest(LanTestCase):
     HOSTS = 3
-    SHARE_LAN = True
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        for host in cls._lan.hosts:
+            host.reg_add(SETTINGS_KEY, "ShowFriendsOnly", "REG_DWORD", 0)
 
     def setUp(self):
         super().setUp()
-        for host in self.hosts:
-            host.reg_add(SETTINGS_KEY, "ShowFriendsOnly", "REG_DWORD", 0)
-        for host in self.hosts:
-            self.start_program_and_wait(host)
+        self.start_and_wait(*self.hosts)
         for host in self.hosts:
             for other in self.hosts:
                 if other is not host:
-                    self.wait_trace(host, r"  Hosts: AddHost \[%s\]$" % re.escape(other.computer_name))
+                    self.wait_trace(host, add_host(other.computer_name))
 
-    def take(self, host, source):
+    def take_from(self, host, source):
         """Chooses source in host's tray menu, which lists the host table's last host first."""
-        added = [m.group(1) for m in (re.search(r"  Hosts: AddHost \[(.*)\]$", l)
-                                      for l in host.trace.lines()[self._trace_marks[host.name]:]) if m]
-        mark = len(host.trace.lines())
-        host.driver_ok("tray", *(["down"] * (added[::-1].index(source.computer_name) + 1)), "return")
-        host.trace.wait_for(r"GetRemoteClipInfo: ", timeout=60, start=mark)
+        self.take(host, ["down"] * (self.listed(host)[::-1].index(source.computer_name) + 1))
 
     def served(self, host):
-        return [l.split("  ", 1)[-1] for l in host.trace.lines()[self._trace_marks[host.name]:]
-                if re.search(r"DataSock cmd_Get(Info|Data)$", l)]
+        return [l.split("  ", 1)[-1] for l in host.trace.lines()[self.marks[host.name]:]
+                if l.endswith(("DataSock cmd_GetInfo", "DataSock cmd_GetData"))]
 
-    def message(self, host):
-        """The text of the message box that host shows (which is then closed)."""
-        self.wait_window(host, DIALOG_CLASS, visible=True)
-        shown = host.driver_ok("dialog", "--class", DIALOG_CLASS).stdout.replace("\r\n", "\n")
-        host.driver_ok("press", "--class", DIALOG_CLASS, 1)
-        return shown
+    def formats(self, host):
+        return {l.split("\t")[1] for l in host.driver_ok("formats").lines()}
 
     def test_taken_clipboard_is_promised_and_each_paste_fetches_its_format(self):
         a, b, _ = self.hosts
         a.driver_ok("setclip", "--text", "Grüße aus A", "--format", "CF_DIB", DIB_HEX)
-        local = [l.split("\t")[1] for l in a.driver_ok("formats").lines()]
-        self.take(b, a)
-        placed = [l.split("\t")[1] for l in b.driver_ok("formats").lines()]
-        self.assertEqual(set(local) - {"Preferred DropEffect", "Ole Private Data", "DataObject"}, set(placed))
+        self.take_from(b, a)
+        self.assertEqual(self.formats(a) - {"Preferred DropEffect", "Ole Private Data", "DataObject"}, self.formats(b))
         self.assertEqual(["DataSock cmd_GetInfo"], self.served(a))
         self.assertEqual(["Grüße aus A"], b.driver_ok("getclip", "CF_UNICODETEXT").lines())
         self.assertEqual([DIB_HEX], b.driver_ok("getclip", "CF_DIB", "--hex").lines())
@@ -64,16 +51,16 @@ class TransferTest(LanTestCase):
 
         # A large private format arrives whole and checked, through the progress window.
         a.driver_ok("fillclip", "--format", "Pelko Test Block", 50 << 20)
-        self.take(b, a)
-        (name, size, _, verdict), = [l.split("\t") for l in b.driver_ok("pastecheck", "Pelko Test Block",
-                                                                        timeout=300).lines()]
+        self.take_from(b, a)
+        (_, size, _, verdict), = [l.split("\t") for l in b.driver_ok("pastecheck", "Pelko Test Block",
+                                                                     timeout=300).lines()]
         self.assertEqual((str(50 << 20), "ok"), (size, verdict))
         self.wait_trace(b, r"  Init Progress$")
 
     def test_file_list_arrives_with_network_paths_and_its_companions(self):
         a, b, _ = self.hosts
         a.driver_ok("setclip", "--files", "C:\\Pelko\\pelko.exe")
-        self.take(b, a)
+        self.take_from(b, a)
         # A list without text is fetched at once, when it is placed (the viewer asks for it).
         paths = b.driver_ok("getclip", "CF_HDROP").lines()
         self.assertEqual(1, len(paths))
@@ -86,11 +73,11 @@ class TransferTest(LanTestCase):
     def test_a_borrowed_clipboard_is_not_served_to_a_third_host(self):
         a, b, c = self.hosts
         a.driver_ok("setclip", "--text", "one", "--format", "CF_DIB", DIB_HEX)
-        self.take(b, a)                        # b now holds a's formats, not all fetched
-        self.take(c, b)
+        self.take_from(b, a)                   # b now holds a's formats, not all fetched
+        self.take_from(c, b)
         self.assertIn(BUSY_TEXT, self.message(c))
         self.wait_trace(c, r"Talker::Report: Status=106; ")
         self.assertEqual(["one"], b.driver_ok("getclip", "CF_UNICODETEXT").lines())
         b.driver_ok("setclip", "--text", "two")   # b's user copies: the borrowed clipboard is gone
-        self.take(c, b)
+        self.take_from(c, b)
         self.assertEqual(["two"], c.driver_ok("getclip", "CF_UNICODETEXT").lines())

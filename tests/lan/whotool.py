@@ -33,39 +33,32 @@ def who(command, nick="", length=16, signature=SIGNATURE, sequence=0x0A0B0C0D):
     return struct.pack("<6I", signature, command, 0, length, 0, sequence) + units + b"\0" * (32 - len(units))
 
 
+FIXED_CASES = {
+    "empty": lambda: b"",
+    "long": lambda: who(CMD_QUERY, "LONG") + b"\0",
+    "badsig": lambda: who(CMD_QUERY, "BADSIG", signature=0x12345679),
+    "badcmd": lambda: who(9, "BADCMD"),
+    "noterm": lambda: who(CMD_QUERY, "NOTERMINATORXXXX"),
+    "header16": lambda: who(CMD_QUERY, length=16)[:24],
+    "header0": lambda: who(CMD_QUERY, length=0)[:24],
+    "leave": lambda: who(CMD_LEAVE, "LEAVING"),
+}
+
+
 def datagram(case):
-    if case == "empty":
-        return b""
-    if case == "long":
-        return who(CMD_QUERY, "LONG") + b"\0"
-    if case == "badsig":
-        return who(CMD_QUERY, "BADSIG", signature=0x12345679)
-    if case == "badcmd":
-        return who(9, "BADCMD")
-    if case == "noterm":
-        return who(CMD_QUERY, "NOTERMINATORXXXX")
-    if case == "header16":
-        return who(CMD_QUERY, length=16)[:24]
-    if case == "header0":
-        return who(CMD_QUERY, length=0)[:24]
-    if case == "leave":
-        return who(CMD_LEAVE, "LEAVING")
     kind, _, name = case.partition(":")
-    if kind == "query" and name:
-        return who(CMD_QUERY, name)
-    if kind == "answer" and name:
-        return who(CMD_ANSWER, name)
+    if case in FIXED_CASES:
+        return FIXED_CASES[case]()
+    if kind in ("query", "answer") and name:
+        return who(CMD_QUERY if kind == "query" else CMD_ANSWER, name)
     raise SystemExit("unknown case %r" % case)
 
 
 def own_address(target):
     """This host's address on the way to the target (what the target sees as the sender)."""
-    probe = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    try:
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
         probe.connect((target, 9))   # no datagram is sent: this only picks the route
         return probe.getsockname()[0]
-    finally:
-        probe.close()
 
 
 def main(argv):
@@ -84,11 +77,10 @@ def main(argv):
 
     sent = []
     for case in args.cases:
-        sender = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        payload = datagram(case)
-        sender.sendto(payload, (args.target, args.port))
-        sent.append({"case": case, "port": sender.getsockname()[1], "size": len(payload)})
-        sender.close()
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sender:
+            payload = datagram(case)
+            sender.sendto(payload, (args.target, args.port))
+            sent.append({"case": case, "port": sender.getsockname()[1], "size": len(payload)})
 
     marker_sender = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     marker_sender.bind((args.marker_address, 0))
