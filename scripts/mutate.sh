@@ -12,7 +12,7 @@ jobs=$(nproc)
 log="$root/build/mutate-log.txt"
 mkdir -p "$root/build"; : >"$log"
 
-# Applies (or, with --check, only finds) mutant $1: prints "level|tests|file"; the file's
+# Applies (or, with --check, only finds) mutant $1: prints level, tests and file, tab-separated; the file's
 # original is kept in $file.unmutated.
 apply() {
   python3 - "$list" "$root" "$@" <<'EOF'
@@ -41,7 +41,7 @@ if text.count(m["old"]) != 1:
 if not check:
     pathlib.Path(str(target) + ".unmutated").write_text(text, encoding="utf-8")
     target.write_text(text.replace(m["old"], m["new"]), encoding="utf-8")
-print(f"{m['level']}|{m['tests']}|{m['file']}")
+print(f"{m['level']}\t{m['tests']}\t{m['file']}")
 EOF
 }
 
@@ -84,7 +84,7 @@ for name in "${names[@]}"; do
   if ! info=$(apply "$name" 2>>"$log"); then
     broken+=("$name"); printf '%-40s NOT APPLIED (see %s)\n' "$name" "$log"; continue
   fi
-  IFS='|' read -r level tests file <<<"$info"
+  IFS=$'\t' read -r level tests file <<<"$info"   # a regex may hold '|', never a tab
   current=$file
   echo "=== $name ($level: $tests)" >>"$log"
   t0=$SECONDS

@@ -17,7 +17,7 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --name) name=$2; shift 2 ;;
     --display) want_display=1; shift ;;
-    --prefix) prefix=$2; shift 2 ;;
+    --prefix) prefix=$(realpath -m "$2"); shift 2 ;;   # the sandbox starts in another folder
     --) shift; break ;;
     *) echo "sandbox.sh: unknown option $1" >&2; exit 2 ;;
   esac
