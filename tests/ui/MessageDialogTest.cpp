@@ -1,10 +1,10 @@
-// The message box, driven the way a user would: a second thread finds the box (a dialog of this
-// process showing the text), checks that it has sized itself to the text, and presses a button
-// or Escape while ShowMessage waits on the main thread.
+// The message box, driven the way a user would: while the box runs modally, a second thread finds
+// it, reads its text, measures that text as the box should have, and presses a button or Escape.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -13,163 +13,75 @@
 #include "app/ShowMessage.h"
 #include "framework/Handles.h"
 #include "resource.h"
-#include "ui/MessageDlg.h"
 
 namespace {
 
 enum class Press { Ok, Close, Escape };
 
-// What the second thread saw of the box.
 struct Seen {
-    bool found = false;
-    std::wstring text;
-    RECT window{};
-    RECT ok{};        // relative to the box
-    RECT close{};     // relative to the box
-    SIZE measured{};  // the text measured here, as the rule says
-    int lineHeight = 0;
-    int narrowedWorkWidth = 0;
+    int result = 0;
+    std::wstring text;   // empty if no box opened
+    RECT window{}, ok{};
+    SIZE measured{};
 };
 
-RECT RelativeRect(HWND child, HWND parent) {
-    RECT r{};
-    ::GetWindowRect(child, &r);
-    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-// Runs ShowMessage(text) on this thread while a second thread finds the box, reads it, and
-// presses. Returns ShowMessage's result.
-int ShowAndPress(const std::function<int()>& show, const std::wstring& text, Press press, Seen& seen) {
+Seen ShowAndPress(const std::function<int()>& show, Press press) {
+    Seen seen;
+    std::atomic<bool> stop{false};
     std::thread user([&] {
-        HWND box = uitest::WaitForProcessWindow(L"#32770", [&](HWND hwnd) { return uitest::TextOf(hwnd) == text; });
+        HWND box = uitest::WaitForProcessWindow(L"#32770", {}, &stop);
         if (!box) return;
-        seen.found = true;
         seen.text = uitest::TextOf(box);
         ::GetWindowRect(box, &seen.window);
-        seen.ok = RelativeRect(::GetDlgItem(box, IDOK), box);
-        seen.close = RelativeRect(::GetDlgItem(box, IDCANCEL), box);
-
+        ::GetWindowRect(::GetDlgItem(box, IDOK), &seen.ok);
         RECT area{};
         ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
         ::InflateRect(&area, -50, 0);
-        seen.narrowedWorkWidth = area.right - area.left;
         UniqueDc dc(::CreateCompatibleDC(nullptr));
         SelectGuard font(dc.Get(), reinterpret_cast<HFONT>(::SendMessageW(box, WM_GETFONT, 0, 0)));
-        ::DrawTextW(dc.Get(), text.c_str(), -1, &area, DT_CALCRECT | DT_WORDBREAK);
+        ::DrawTextW(dc.Get(), seen.text.c_str(), -1, &area, DT_CALCRECT | DT_WORDBREAK);
         seen.measured = SIZE{area.right - area.left, area.bottom - area.top};
-        TEXTMETRICW metrics{};
-        ::GetTextMetricsW(dc.Get(), &metrics);
-        seen.lineHeight = metrics.tmHeight;
-
-        switch (press) {
-            case Press::Ok: ::PostMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0); break;
-            case Press::Close: ::PostMessageW(::GetDlgItem(box, IDCANCEL), BM_CLICK, 0, 0); break;
-            case Press::Escape: uitest::PostKey(box, VK_ESCAPE); break;
-        }
+        if (press == Press::Escape) uitest::PostKey(box, VK_ESCAPE);
+        else ::PostMessageW(::GetDlgItem(box, press == Press::Ok ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
     });
-    const int result = show();
+    seen.result = show();
+    stop = true;
     user.join();
-    return result;
-}
-
-int ShowTextAndPress(const std::wstring& text, Press press, Seen& seen) {
-    return ShowAndPress([&] { return ShowMessage(text.c_str(), MB_ICONERROR); }, text, press, seen);
-}
-
-void ExpectSizedToText(const Seen& seen) {
-    const int width = seen.window.right - seen.window.left;
-    const int height = seen.window.bottom - seen.window.top;
-    const int buttonWidth = seen.ok.right - seen.ok.left;
-    const int buttonHeight = seen.ok.bottom - seen.ok.top;
-    EXPECT_EQ(seen.measured.cx + 72, width);
-    EXPECT_EQ(seen.measured.cy + buttonHeight + 64, height);
-    // "Ok" centred at the bottom, the close button in the top-right corner.
-    EXPECT_EQ((width - buttonWidth) / 2, seen.ok.left);
-    EXPECT_EQ(height - buttonHeight - 6, seen.ok.top);
-    EXPECT_EQ((RECT{width - 19, 5, width - 4, 19}.left), seen.close.left);
-    EXPECT_EQ(5, seen.close.top);
-    EXPECT_EQ(15, seen.close.right - seen.close.left);
-    EXPECT_EQ(14, seen.close.bottom - seen.close.top);
-    // Centred on the work area.
-    RECT area{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    EXPECT_EQ(area.left + ((area.right - area.left) - width) / 2, seen.window.left);
-    EXPECT_EQ(area.top + ((area.bottom - area.top) - height) / 2, seen.window.top);
+    return seen;
 }
 
 }  // namespace
 
-TEST(MessageDialog, OkReturnsOneAndTheBoxFitsAOneLineText) {
-    const std::wstring text = L"Failed to initialize server";
-    Seen seen;
-    EXPECT_EQ(IDOK, ShowTextAndPress(text, Press::Ok, seen));
-    ASSERT_TRUE(seen.found);
-    EXPECT_EQ(text, seen.text);
-    EXPECT_EQ(seen.lineHeight, seen.measured.cy);   // one line
-    ExpectSizedToText(seen);
+// Each box is the text plus 56 + 16 pixels wide, plus the button and 64 high, with "Ok" centred at
+// the bottom, and sits in the middle of the work area.
+TEST(MessageDialog, ShowsItsTextSizedToItAndReturnsThePressedButton) {
+    const struct { std::function<int()> show; Press press; int result; std::wstring text; } rows[] = {
+        {[] { return ShowMessage(L"Failed to initialize server", MB_ICONERROR); }, Press::Ok, IDOK,
+         L"Failed to initialize server"},
+        {[] { return ShowMessage(L"Closed", MB_ICONEXCLAMATION); }, Press::Close, IDCANCEL, L"Closed"},
+        {[] { return ShowMessage(L"Escaped", MB_ICONERROR); }, Press::Escape, IDCANCEL, L"Escaped"},
+        // From the string table: whole, with its line feed.
+        {[] { return ShowMessageId(IDS_PREVIOUS_REQUEST, MB_ICONERROR); }, Press::Ok, IDOK,
+         L"Pelko is processing the previous request.\nPlease retry later."},
+    };
+    RECT area{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    for (const auto& row : rows) {
+        const Seen seen = ShowAndPress(row.show, row.press);
+        EXPECT_EQ(seen.text, row.text);
+        EXPECT_EQ(seen.result, row.result) << row.text;
+        const int width = seen.window.right - seen.window.left, height = seen.window.bottom - seen.window.top;
+        EXPECT_EQ(width, seen.measured.cx + 72) << row.text;
+        EXPECT_EQ(height, seen.measured.cy + (seen.ok.bottom - seen.ok.top) + 64) << row.text;
+        EXPECT_EQ(seen.ok.left - seen.window.left, (width - (seen.ok.right - seen.ok.left)) / 2) << row.text;
+        EXPECT_EQ(seen.window.bottom - seen.ok.bottom, 6) << row.text;
+        EXPECT_EQ(seen.window.left, area.left + ((area.right - area.left) - width) / 2) << row.text;
+        EXPECT_EQ(seen.window.top, area.top + ((area.bottom - area.top) - height) / 2) << row.text;
+    }
 }
 
-TEST(MessageDialog, CloseButtonAndEscapeReturnCancelAndTheProgramGoesOn) {
-    Seen closeSeen, escapeSeen, okSeen;
-    EXPECT_EQ(IDCANCEL, ShowTextAndPress(L"Closed with the close button", Press::Close, closeSeen));
-    EXPECT_TRUE(closeSeen.found);
-    EXPECT_EQ(IDCANCEL, ShowTextAndPress(L"Closed with Escape", Press::Escape, escapeSeen));
-    EXPECT_TRUE(escapeSeen.found);
-    // A box after those works as the first did.
-    EXPECT_EQ(IDOK, ShowTextAndPress(L"Still here", Press::Ok, okSeen));
-    EXPECT_TRUE(okSeen.found);
-    ExpectSizedToText(okSeen);
-}
-
-TEST(MessageDialog, ALongTextIsWrappedToTheWorkAreaAndTheBoxGrowsDownwards) {
-    std::wstring text;
-    for (int i = 0; i < 40; ++i) text += L"The remote computer is not answering. ";
-    text.pop_back();
-    Seen seen;
-    EXPECT_EQ(IDOK, ShowTextAndPress(text, Press::Ok, seen));
-    ASSERT_TRUE(seen.found);
-    EXPECT_LE(seen.measured.cx, seen.narrowedWorkWidth);
-    EXPECT_GT(seen.measured.cx, seen.narrowedWorkWidth / 2);
-    EXPECT_GE(seen.measured.cy, 3 * seen.lineHeight);
-    ExpectSizedToText(seen);
-}
-
-TEST(MessageDialog, ALineFeedFromTheStringTableGivesTwoLines) {
-    const std::wstring text = L"Pelko is processing the previous request.\nPlease retry later.";
-    Seen seen;
-    EXPECT_EQ(IDOK, ShowAndPress([] { return ShowMessageId(IDS_PREVIOUS_REQUEST, MB_ICONERROR); }, text, Press::Ok, seen));
-    ASSERT_TRUE(seen.found);
-    EXPECT_EQ(text, seen.text);
-    EXPECT_EQ(2 * seen.lineHeight, seen.measured.cy);
-    ExpectSizedToText(seen);
-}
-
-TEST(MessageDialog, ErrorAndExclamationStylesLookTheSame) {
-    const std::wstring text = L"Please enter an unique nick name.";
-    Seen error, exclamation;
-    EXPECT_EQ(IDOK, ShowAndPress([&] { return ShowMessage(text.c_str(), MB_ICONERROR); }, text, Press::Ok, error));
-    EXPECT_EQ(IDOK, ShowAndPress([&] { return ShowMessage(text.c_str(), MB_ICONEXCLAMATION); }, text, Press::Ok, exclamation));
-    ASSERT_TRUE(error.found && exclamation.found);
-    EXPECT_EQ(error.window.right - error.window.left, exclamation.window.right - exclamation.window.left);
-    EXPECT_EQ(error.window.bottom - error.window.top, exclamation.window.bottom - exclamation.window.top);
-}
-
-TEST(MessageDialog, AMissingStringShowsNothingAndReturnsZero) {
+TEST(MessageDialog, AMissingStringShowsNothing) {
     uitest::WindowWatch watch(L"#32770");
-    EXPECT_EQ(0, ShowMessageId(123, MB_ICONERROR));   // between 122 and 124: no such string
-    EXPECT_EQ(0, ShowMessageId(9999, MB_ICONERROR));
-    EXPECT_EQ(0, watch.Stop());
-}
-
-TEST(MessageDialog, TheTextRectangleSitsAt56And40) {
-    const std::wstring text = L"Connection failed due to timeout.";
-    CMessageDlg box(::GetDesktopWindow());
-    Seen seen;
-    EXPECT_EQ(IDOK, ShowAndPress([&] { return box.Show(text.c_str(), MB_ICONERROR); }, text, Press::Ok, seen));
-    ASSERT_TRUE(seen.found);
-    EXPECT_EQ((RECT{56, 40, 56 + seen.measured.cx, 40 + seen.measured.cy}.right), box.TextRect().right);
-    EXPECT_EQ(56, box.TextRect().left);
-    EXPECT_EQ(40, box.TextRect().top);
-    EXPECT_EQ(40 + seen.measured.cy, box.TextRect().bottom);
+    EXPECT_EQ(ShowMessageId(123, MB_ICONERROR), 0);   // between 122 and 124: no such string
+    EXPECT_EQ(watch.Stop(), 0);
 }

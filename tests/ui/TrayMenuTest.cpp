@@ -1,5 +1,6 @@
-// The tray menu's pieces: loading, the host items (order, ids, data, friends filter), the lock
-// check, and that an opening removes the previous opening's host items.
+// The tray menu as each opening leaves it: the hosts at the top (last arrived first, non-friends
+// left out when only friends are shown), then the fixed items with "Lock" checked after the lock
+// state. The openings follow each other on one menu, so each shows the previous hosts are gone.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,143 +13,50 @@
 
 namespace {
 
-std::wstring ItemText(HMENU menu, int position) {
-    wchar_t text[128] = {};
-    ::GetMenuStringW(menu, static_cast<UINT>(position), text, 128, MF_BYPOSITION);
-    return text;
-}
-
-bool IsSeparator(HMENU menu, int position) {
-    MENUITEMINFOW info{};
-    info.cbSize = sizeof(info);
-    info.fMask = MIIM_FTYPE;
-    return ::GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &info) && (info.fType & MFT_SEPARATOR);
-}
-
-bool IsLockChecked(HMENU menu) {
-    return (::GetMenuState(menu, ID_TRAY_LOCK, MF_BYCOMMAND) & MF_CHECKED) != 0;
-}
-
-// Text, command id and item data of the host items at the top, in menu order.
 struct Item {
     std::wstring text;
     UINT command;
-    DWORD data;
+    DWORD address;   // the host's, kept with its item
     bool operator==(const Item&) const = default;
 };
 
-std::vector<Item> HostItems(HMENU menu) {
-    std::vector<Item> items;
-    const int hosts = ::GetMenuItemCount(menu) - CTrayMenu::kFixedItemCount;
-    for (int i = 0; i < hosts; ++i) {
-        MENUITEMINFOW info{};
-        info.cbSize = sizeof(info);
-        info.fMask = MIIM_DATA | MIIM_ID;
-        ::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
-        items.push_back(Item{ItemText(menu, i), info.wID, static_cast<DWORD>(info.dwItemData)});
-    }
-    return items;
+std::vector<TrayMenuHost> Hosts(int count) {
+    std::vector<TrayMenuHost> hosts;
+    for (int i = 0; i < count; ++i) hosts.push_back({L"host" + std::to_wstring(i), DWORD(100 + i), i % 2 == 0});
+    return hosts;
 }
 
-void ExpectFixedItemsAtTheBottom(HMENU menu) {
-    const int n = ::GetMenuItemCount(menu);
-    ASSERT_GE(n, 5);
-    EXPECT_TRUE(IsSeparator(menu, n - 5));
-    EXPECT_EQ(L"Lock", ItemText(menu, n - 4));
-    EXPECT_EQ(static_cast<UINT>(ID_TRAY_LOCK), ::GetMenuItemID(menu, n - 4));
-    EXPECT_TRUE(IsSeparator(menu, n - 3));
-    EXPECT_EQ(L"Open Main Window", ItemText(menu, n - 2));
-    EXPECT_EQ(static_cast<UINT>(ID_TRAY_OPEN_MAIN), ::GetMenuItemID(menu, n - 2));
-    EXPECT_EQ(L"Exit", ItemText(menu, n - 1));
-    EXPECT_EQ(static_cast<UINT>(ID_TRAY_EXIT), ::GetMenuItemID(menu, n - 1));
-}
-
-const std::vector<TrayMenuHost> kHosts = {
-    {L"alpha", 0xC0A80101, true},
-    {L"bravo", 0xC0A80102, false},
-    {L"charlie", 0xC0A80103, true},
-};
-
-// A menu loaded from the program's resources.
-class LoadedTrayMenu : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(menu.Load()); }
+TEST(TrayMenu, EachOpeningListsTheHostsAboveTheFixedItems) {
+    const struct Row { bool locked, friendsOnly; int hosts; std::vector<Item> expected; } rows[] = {
+        {false, false, 0, {}},
+        {true, false, 3, {{L"host2", 0x8002, 102}, {L"host1", 0x8001, 101}, {L"host0", 0x8000, 100}}},
+        {false, true, 3, {{L"host2", 0x8001, 102}, {L"host0", 0x8000, 100}}},
+        // Host commands step over Exit, Open Main Window and Lock (0x8003 to 0x8005).
+        {true, false, 5, {{L"host4", 0x8007, 104}, {L"host3", 0x8006, 103}, {L"host2", 0x8002, 102},
+                          {L"host1", 0x8001, 101}, {L"host0", 0x8000, 100}}},
+        {false, false, 0, {}},
+    };
     CTrayMenu menu;
-};
+    ASSERT_TRUE(menu.Load());
+    HMENU popup = menu.Popup();
+    int opening = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(++opening);
+        menu.Prepare(row.locked, row.friendsOnly, Hosts(row.hosts));
+        const int count = ::GetMenuItemCount(popup);
+        ASSERT_EQ(count, int(row.expected.size()) + CTrayMenu::kFixedItemCount);
+        std::vector<Item> items;
+        for (int i = 0; i < int(row.expected.size()); ++i) {
+            wchar_t text[32] = {};
+            ::GetMenuStringW(popup, UINT(i), text, 32, MF_BYPOSITION);
+            const UINT command = ::GetMenuItemID(popup, i);
+            items.push_back({text, command, menu.HostAddress(command).value_or(0)});
+        }
+        EXPECT_EQ(items, row.expected);
+        const UINT fixed[] = {0, ID_TRAY_LOCK, 0, ID_TRAY_OPEN_MAIN, ID_TRAY_EXIT};   // 0: separators
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(::GetMenuItemID(popup, count - 5 + i), fixed[i]) << i;
+        EXPECT_EQ((::GetMenuState(popup, ID_TRAY_LOCK, MF_BYCOMMAND) & MF_CHECKED) != 0, row.locked);
+    }
+}
 
 }  // namespace
-
-TEST(TrayMenu, NotLoadedHasNoPopup) {
-    CTrayMenu menu;
-    EXPECT_EQ(nullptr, menu.Popup());
-    menu.Prepare(false, false, kHosts);   // nothing to prepare: no crash
-    EXPECT_FALSE(menu.HostAddress(ID_TRAY_FIRST_HOST).has_value());
-}
-
-TEST_F(LoadedTrayMenu, WithoutHostsItHasTheFiveFixedItems) {
-    ASSERT_NE(nullptr, menu.Popup());
-    menu.Prepare(false, false, {});
-    EXPECT_EQ(5, ::GetMenuItemCount(menu.Popup()));
-    ExpectFixedItemsAtTheBottom(menu.Popup());
-    EXPECT_FALSE(IsLockChecked(menu.Popup()));
-}
-
-TEST_F(LoadedTrayMenu, LoadKeepsTheSameMenu) {
-    HMENU first = menu.Popup();
-    ASSERT_TRUE(menu.Load());
-    EXPECT_EQ(first, menu.Popup());
-}
-
-TEST_F(LoadedTrayMenu, HostsAreListedLastFirstWithTheirAddresses) {
-    menu.Prepare(false, false, kHosts);
-    EXPECT_EQ((std::vector<Item>{{L"charlie", 0x8002, 0xC0A80103}, {L"bravo", 0x8001, 0xC0A80102}, {L"alpha", 0x8000, 0xC0A80101}}),
-              HostItems(menu.Popup()));
-    ExpectFixedItemsAtTheBottom(menu.Popup());
-    EXPECT_EQ(0xC0A80102u, menu.HostAddress(0x8001).value_or(0));
-    EXPECT_FALSE(menu.HostAddress(0x8010).has_value());
-}
-
-TEST_F(LoadedTrayMenu, FriendsOnlyLeavesOutTheOthers) {
-    menu.Prepare(false, true, kHosts);
-    EXPECT_EQ((std::vector<Item>{{L"charlie", 0x8001, 0xC0A80103}, {L"alpha", 0x8000, 0xC0A80101}}), HostItems(menu.Popup()));
-}
-
-TEST_F(LoadedTrayMenu, OpeningTwiceDoesNotDuplicateHosts) {
-    menu.Prepare(false, false, kHosts);
-    menu.Prepare(false, false, kHosts);
-    EXPECT_EQ(8, ::GetMenuItemCount(menu.Popup()));
-    EXPECT_EQ(3u, HostItems(menu.Popup()).size());
-    // A host that left is gone at the next opening.
-    menu.Prepare(false, false, {kHosts[0]});
-    EXPECT_EQ((std::vector<Item>{{L"alpha", 0x8000, 0xC0A80101}}), HostItems(menu.Popup()));
-    menu.Prepare(false, false, {});
-    EXPECT_EQ(5, ::GetMenuItemCount(menu.Popup()));
-    ExpectFixedItemsAtTheBottom(menu.Popup());
-}
-
-TEST_F(LoadedTrayMenu, LockIsCheckedAfterTheLockState) {
-    menu.Prepare(true, false, kHosts);
-    EXPECT_TRUE(IsLockChecked(menu.Popup()));
-    menu.Prepare(false, false, kHosts);
-    EXPECT_FALSE(IsLockChecked(menu.Popup()));
-}
-
-TEST_F(LoadedTrayMenu, HostCommandsStepOverTheFixedCommands) {
-    EXPECT_EQ(0x8001u, CTrayMenu::NextHostCommand(0x8000));
-    EXPECT_EQ(0x8002u, CTrayMenu::NextHostCommand(0x8001));
-    EXPECT_EQ(0x8006u, CTrayMenu::NextHostCommand(0x8002));
-    EXPECT_EQ(0x8007u, CTrayMenu::NextHostCommand(0x8006));
-
-    std::vector<TrayMenuHost> many;
-    for (DWORD i = 0; i < 6; ++i) many.push_back({L"host" + std::to_wstring(i), 0x0A000001 + i, true});
-    menu.Prepare(false, false, many);
-    const std::vector<Item> items = HostItems(menu.Popup());
-    ASSERT_EQ(6u, items.size());
-    const UINT expected[] = {0x8008, 0x8007, 0x8006, 0x8002, 0x8001, 0x8000};   // menu order: last host first
-    for (size_t i = 0; i < items.size(); ++i) {
-        EXPECT_EQ(expected[i], items[i].command) << i;
-        EXPECT_EQ(0x0A000001 + (5 - i), items[i].data) << i;
-        EXPECT_EQ(items[i].data, menu.HostAddress(items[i].command).value_or(0)) << i;
-    }
-    ExpectFixedItemsAtTheBottom(menu.Popup());
-}
