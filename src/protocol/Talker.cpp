@@ -211,8 +211,7 @@ void CTalker::RunPass() {
         return;
     }
     uint8_t replyBytes[MessageHeaderSize];
-    if (m_socket.Receive(replyBytes, sizeof replyBytes) != static_cast<int>(sizeof replyBytes)) {
-        Report(IDS_NETWORK_ERROR);
+    if (!ReceiveHeader(replyBytes, static_cast<int>(sizeof replyBytes))) {
         m_socket.Close(true);
         return;
     }
@@ -232,6 +231,26 @@ void CTalker::RunPass() {
     }
     Step();
     m_socket.Close(true);
+}
+
+// The reply header may come in pieces, as any bytes of a stream may.
+bool CTalker::ReceiveHeader(uint8_t* buffer, int length) {
+    for (int received = 0; received < length;) {
+        const int got = m_socket.Receive(buffer + received, length - received);
+        if (got <= 0) {
+            ReportNetworkError(got);
+            return false;
+        }
+        received += got;
+    }
+    return true;
+}
+
+// A peer that closes before its reply is whole has broken the request as a reset would. Under
+// Wine a reset can also read as a plain close, which leaves no error code to tell the user.
+void CTalker::ReportNetworkError(int received) {
+    if (received == 0) ::WSASetLastError(WSAECONNRESET);
+    Report(IDS_NETWORK_ERROR);
 }
 
 BOOL CTalker::ReadClipInfo(uint32_t length) {
@@ -303,7 +322,7 @@ BOOL CTalker::ReadBuffer(uint8_t* buffer, uint32_t length) {
         Step();
         if (got <= 0) {
             ExTrace(L"CTalker::ReadBuffer: Res: %d; Error %d", got, ::WSAGetLastError());
-            Report(IDS_NETWORK_ERROR);
+            ReportNetworkError(got);
             return FALSE;
         }
         received += static_cast<uint32_t>(got);

@@ -67,6 +67,8 @@ private:
     BOOL ReadClipInfo(uint32_t length);
     BOOL ReadClipData(uint32_t length, uint32_t expectedChecksum);
     BOOL ReadBuffer(uint8_t* buffer, uint32_t length);
+    bool ReceiveHeader(uint8_t* buffer, int length);
+    void ReportNetworkError(int received);
     void ReleaseData();
     void Step() noexcept { m_activity.fetch_add(1); }
     // Signals the request event and waits for the pass to end; then the worker is idle.

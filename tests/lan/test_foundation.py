@@ -1,10 +1,10 @@
 """The program as a user meets it on one computer: it runs in the background with its hidden
 window and tray icon, a second start hands over to the running copy (which opens its main window)
-and ends silently, and the tray menu opens the main window and ends the program cleanly."""
+and ends silently, and the tray menu opens the main window and, once that is closed, ends the program cleanly."""
 
 from lantest import DIALOG_CLASS, HIDDEN_CLASS, MAIN_CLASS, MENU_CLASS, WAIT_MS, WAIT_S, LanTestCase
 
-WS_POPUP, WS_EX_TOOLWINDOW = 0x80000000, 0x00000080
+WS_POPUP, WS_EX_TOOLWINDOW, WM_CLOSE = 0x80000000, 0x00000080, 0x0010
 SCREEN_WIDTH, SCREEN_HEIGHT = 1024, 768
 
 
@@ -56,6 +56,9 @@ class FoundationTest(LanTestCase):
         program = self.start_and_wait(host)
         host.driver_ok("tray", "up", "up", "return")      # "Open Main Window", above "Exit"
         self.assert_main_window(host, self.window_info(host, HIDDEN_CLASS)["pid"])
+        # While the main window is open a click on the icon only brings it forward: closed first.
+        host.driver_ok("post", "--class", MAIN_CLASS, WM_CLOSE)
+        host.driver_ok("wait", "--class", MAIN_CLASS, "--gone", "--timeout", WAIT_MS)
         host.driver_ok("tray", "up", "return")            # "Exit", the last item
         self.assertEqual(0, program.wait(WAIT_S))
         host.driver_ok("wait", "--class", HIDDEN_CLASS, "--gone", "--timeout", WAIT_MS)

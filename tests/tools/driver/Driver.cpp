@@ -302,12 +302,13 @@ std::wstring ClassOf(HWND hwnd) {
     return ::GetClassNameW(hwnd, name, 256) ? name : L"";
 }
 
-// A window's text through WM_GETTEXT (which works across processes), given up after 5 s.
+// A window's text through WM_GETTEXT (which works across processes), given up after 5 s. Not
+// "abort if hung": a thread that has just come back from a long wait counts as hung for a while.
 std::wstring TextOf(HWND hwnd) {
     std::wstring text(65536, L'\0');
     DWORD_PTR length = 0;
     const auto buffer = reinterpret_cast<LPARAM>(text.data());
-    if (!::SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), buffer, SMTO_ABORTIFHUNG, 5000, &length)) length = 0;
+    if (!::SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), buffer, SMTO_NORMAL, 5000, &length)) length = 0;
     text.resize(length);
     return text;
 }
