@@ -50,7 +50,6 @@ TEST(WorkerThread, RunsOneBodyAtATimeOnItsOwnThread) {
     EXPECT_FALSE(worker.Start(nullptr));
     release.Set();
     EXPECT_EQ(WaitForThreadEnd(worker.thread.Get()), 7u);
-    EXPECT_EQ(worker.ends.load(), 1);
     EXPECT_FALSE(worker.IsRunning());
     ASSERT_TRUE(worker.Start(nullptr));  // and again once it ended
     EXPECT_EQ(WaitForThreadEnd(worker.thread.Get()), 7u);
