@@ -31,20 +31,20 @@ TEST(Trace, LinesFromSeveralThreadsNeverInterleave) {
     DebugOutputCapture capture;
     TestEvent go;  // all threads trace long lines at once: two written together would show
     std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
+    for (int t = 0; t < 8; ++t) {
         threads.emplace_back([t, &go] {
-            const std::wstring letters(1000, wchar_t(L'a' + t));
+            const std::wstring letters(3000, wchar_t(L'a' + t));
             go.Wait();
-            for (int i = 0; i < 400; ++i) ExTrace(L"%s", letters.c_str());
+            for (int i = 0; i < 250; ++i) ExTrace(L"%s", letters.c_str());
         });
     }
     go.Set();
     for (auto& thread : threads) thread.join();
     const auto lines = capture.Lines();
-    ASSERT_EQ(lines.size(), 1600u);
+    ASSERT_EQ(lines.size(), 2000u);
     for (size_t i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(NumberOf(lines[i]), NumberOf(lines[0]) + int(i));
-        EXPECT_EQ(lines[i].substr(9), L"  " + std::wstring(1000, lines[i].at(11)) + L"\r\n");
+        EXPECT_EQ(lines[i].substr(9), L"  " + std::wstring(3000, lines[i].at(11)) + L"\r\n");
     }
 }
 
