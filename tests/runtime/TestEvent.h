@@ -1,5 +1,5 @@
-// A manual-reset event for tests that wait on something another thread does. Waits are long
-// (GenerousWait) because a slow or busy machine must not fail a test; a test never sleeps to wait.
+// A manual-reset event for tests that wait on another thread. Waits are long so that a busy
+// machine never fails a test; nothing here sleeps.
 #pragma once
 
 #include <windows.h>
@@ -10,30 +10,19 @@ constexpr DWORD GenerousWait = 30000;
 
 class TestEvent {
 public:
-    TestEvent() : m_event(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
     void Set() noexcept { ::SetEvent(m_event.Get()); }
-    void Reset() noexcept { ::ResetEvent(m_event.Get()); }
-    // True if the event is set within the time-out.
     bool Wait(DWORD timeout = GenerousWait) const noexcept {
         return ::WaitForSingleObject(m_event.Get(), timeout) == WAIT_OBJECT_0;
     }
     bool IsSet() const noexcept { return Wait(0); }
-    HANDLE Get() const noexcept { return m_event.Get(); }
 
 private:
-    UniqueKernelHandle m_event;
+    UniqueKernelHandle m_event{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
-// A handle of the calling thread that outlives the thread's objects: for waiting on its end and
-// reading its exit code.
-inline HANDLE OpenCurrentThread() noexcept {
-    return ::OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, ::GetCurrentThreadId());
-}
-
-// The exit code of an ended thread, or STILL_ACTIVE when it did not end within the time-out.
+// The exit code of the thread once it ended, or STILL_ACTIVE if it did not within the time-out.
 inline DWORD WaitForThreadEnd(HANDLE thread, DWORD timeout = GenerousWait) noexcept {
-    if (::WaitForSingleObject(thread, timeout) != WAIT_OBJECT_0) return STILL_ACTIVE;
     DWORD code = STILL_ACTIVE;
-    ::GetExitCodeThread(thread, &code);
+    if (::WaitForSingleObject(thread, timeout) == WAIT_OBJECT_0) ::GetExitCodeThread(thread, &code);
     return code;
 }

@@ -1,0 +1,162 @@
+// EventSocket over 127.0.0.1 inside the test sandbox (its network has nothing but `lo`): what a
+// peer sees of a connection, of its close and of a broadcast. Handlers run on each socket's event
+// thread; the test waits on events or conditions, never on time.
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+#include "TestEvent.h"
+#include "runtime/EventSocket.h"
+
+namespace {
+
+USHORT LocalPort(SOCKET handle) {
+    sockaddr_in address{};
+    int length = sizeof address;
+    ::getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length);
+    return ::ntohs(address.sin_port);
+}
+
+// Bytes that differ from their neighbours, so a lost, doubled or reordered piece shows.
+std::vector<char> Pattern(size_t size, unsigned seed) {
+    std::vector<char> bytes(size);
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + i / 251 + seed) & 0xFF);
+    return bytes;
+}
+
+// A connection that records the bytes its handlers read, and how many it had read at the close.
+class CRecordingSocket : public EventSocket {
+public:
+    size_t readLimit = 65536;               // bytes taken per OnReceive
+    TestEvent* holdFirstReceive = nullptr;  // the first OnReceive waits for it before reading
+    TestEvent closed;
+    size_t bytesAtClose = 0;
+    std::atomic<DWORD> handlerThread{0};
+
+    ~CRecordingSocket() override { Close(true); }
+    std::vector<char> Received() { std::lock_guard<std::mutex> lock(m_mutex); return m_received; }
+    bool WaitForBytes(size_t size) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::milliseconds(GenerousWait), [&] { return m_received.size() >= size; });
+    }
+
+protected:
+    void OnReceive(int, u_long available) override {
+        if (handlerThread.exchange(::GetCurrentThreadId()) == 0 && holdFirstReceive) holdFirstReceive->Wait();
+        std::vector<char> buffer(std::min<size_t>(std::max<u_long>(available, 1), readLimit));
+        const int received = std::max(Receive(buffer.data(), static_cast<int>(buffer.size())), 0);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_received.insert(m_received.end(), buffer.begin(), buffer.begin() + received);
+        m_changed.notify_all();
+    }
+    void OnClose(int) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        bytesAtClose = m_received.size();
+        closed.Set();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<char> m_received;
+};
+
+// A listener on 127.0.0.1 that accepts the next connection into `target`, and the test's client.
+class SocketConnection : public ::testing::Test, public EventSocket {
+protected:
+    void SetUp() override { ASSERT_TRUE(Create(SOCK_STREAM) && Listen(0, L"127.0.0.1", 5)); }
+    void TearDown() override { Close(true); }
+    void ConnectInto(EventSocket& server) {
+        target = &server;
+        ASSERT_TRUE(client.Create(SOCK_STREAM, AllNetworkEvents, true));
+        ASSERT_TRUE(client.Connect(INADDR_LOOPBACK, LocalPort(Handle())));
+        ASSERT_TRUE(accepted.Wait() && acceptResult);
+    }
+    void OnAccept(int) override {
+        acceptThread = ::GetCurrentThreadId(), acceptResult = Accept(*target);
+        accepted.Set();
+    }
+    EventSocket* target = nullptr;
+    TestEvent accepted;
+    bool acceptResult = false;
+    DWORD acceptThread = 0;
+    EventSocket client;
+};
+
+TEST_F(SocketConnection, BytesSentInPiecesArriveInOrderOnTheConnectionsOwnThread) {
+    CRecordingSocket server;
+    ConnectInto(server);
+    // A 24-byte header in two pieces and a body, each sent once the one before was read.
+    const auto request = Pattern(24 + 1000, 5);
+    size_t sent = 0;
+    for (size_t cut : {size_t(10), size_t(24), request.size()}) {
+        ASSERT_EQ(client.Send(request.data() + sent, int(cut - sent)), int(cut - sent));  // blocks until sent
+        ASSERT_TRUE(server.WaitForBytes(cut)) << "after " << cut << " bytes";
+        sent = cut;
+    }
+    EXPECT_EQ(server.Received(), request);
+    EXPECT_NE(server.handlerThread.load(), ::GetCurrentThreadId());
+    EXPECT_NE(server.handlerThread.load(), acceptThread);
+}
+
+TEST_F(SocketConnection, PeerThatSendsAndVanishesIsReportedAfterItsLastByte) {
+    // Wine reports a peer's close only once its bytes are read, unless both halves are shut:
+    // shutting our sending half makes the close come while bytes still wait, as Windows may.
+    CRecordingSocket server;
+    TestEvent peerGone;
+    server.holdFirstReceive = &peerGone;
+    server.readLimit = 1000;
+    ConnectInto(server);
+    ASSERT_EQ(::shutdown(server.Handle(), SD_SEND), 0);
+    const auto bytes = Pattern(20000, 4);
+    ASSERT_EQ(client.Send(bytes.data(), int(bytes.size())), int(bytes.size()));
+    ASSERT_TRUE(client.Close(true));
+    peerGone.Set();
+    ASSERT_TRUE(server.closed.Wait());
+    EXPECT_EQ(server.bytesAtClose, bytes.size());
+    EXPECT_EQ(server.Received(), bytes);
+}
+
+// A discovery-like listener: a non-blocking datagram socket on every address.
+class CDatagramListener : public EventSocket {
+public:
+    ~CDatagramListener() override { Close(true); }
+    std::vector<char> bytes;
+    ULONG from = 0;
+    USHORT fromPort = 0;
+    TestEvent arrived;
+
+protected:
+    void OnReceive(int, u_long) override {
+        if (arrived.IsSet()) return;
+        bytes.resize(2048);
+        bytes.resize(static_cast<size_t>(std::max(ReceiveFrom(bytes.data(), 2048, from, fromPort), 0)));
+        arrived.Set();
+    }
+};
+
+TEST(SocketBroadcast, ReachesTheListenerWithTheSendersAddressOnceAllowed) {
+    CDatagramListener listener;
+    ASSERT_TRUE(listener.Create(SOCK_DGRAM) && listener.Bind(0, nullptr));
+    // Bound to the loopback address, the limited broadcast goes out on `lo`.
+    EventSocket sender;
+    ASSERT_TRUE(sender.Create(SOCK_DGRAM, EventSocket::AllNetworkEvents, true) && sender.Bind(0, L"127.0.0.1"));
+    const auto message = Pattern(56, 2);
+    const USHORT port = LocalPort(listener.Handle());
+    EXPECT_FALSE(sender.Broadcast(port, message.data(), 56));
+    EXPECT_EQ(::WSAGetLastError(), WSAEACCES);
+    ASSERT_TRUE(sender.SetBroadcast(true));
+    ASSERT_TRUE(sender.Broadcast(port, message.data(), 56));
+    ASSERT_TRUE(listener.arrived.Wait());
+    EXPECT_EQ(listener.bytes, message);
+    EXPECT_EQ(listener.from, ULONG(INADDR_LOOPBACK));
+    EXPECT_EQ(listener.fromPort, LocalPort(sender.Handle()));
+}
+
+}  // namespace
