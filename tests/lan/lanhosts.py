@@ -410,17 +410,15 @@ class Lan:
 
     _sequence = 0
 
-    def __init__(self, count=1, keep_dir=None):
+    def __init__(self, count=1):
         if os.geteuid() != 0:
             raise LanError("the LAN harness needs root (network namespaces)")
         Lan._sequence += 1
         self.ns_base = "%s%d-%d" % (NS_PREFIX, os.getpid(), Lan._sequence)
         # One /24 inside the namespaces only; it is never routed out.
         self.subnet = "10.213.%d" % (os.getpid() % 250 + 1)
-        self.count, self.keep_dir = count, keep_dir
+        self.count = count
         self.dir, self.hosts, self._namespaces = None, [], []
-        self._stopping = threading.Event()
-        self._follower = None
 
     def __enter__(self):
         try:
@@ -473,15 +471,6 @@ class Lan:
             t.join(SETUP_TIMEOUT)
         if errors or any(t.is_alive() for t in threads):
             raise LanError("starting the hosts failed: %s" % ("; ".join(errors) or "time-out"))
-        # Keeps each host's trace file current, so that it can be watched from outside too.
-        self._follower = threading.Thread(target=self._follow_traces, daemon=True)
-        self._follower.start()
-
-    def _follow_traces(self):
-        while not self._stopping.wait(0.1):
-            for host in self.hosts:
-                if host.trace is not None:
-                    host.trace.refresh()
 
     def _ip(self, *args):
         _run(["ip"] + list(args), timeout=30)
@@ -490,9 +479,6 @@ class Lan:
         if self not in _live_lans:
             return
         _live_lans.remove(self)
-        self._stopping.set()
-        if self._follower is not None:
-            self._follower.join(10)
         threads = [threading.Thread(target=h._stop, daemon=True) for h in self.hosts]
         for t in threads:
             t.start()
@@ -501,8 +487,6 @@ class Lan:
         for netns in reversed(self._namespaces):
             _kill_namespace_processes(netns)
             _run(["ip", "netns", "del", netns], check=False)
-        if self.dir and self.keep_dir:
-            self.save_results(self.keep_dir)
         shutil.rmtree(self.dir or "/nonexistent", ignore_errors=True)
         listed = [line.split()[0] for line in _run(["ip", "netns", "list"], check=False).stdout.splitlines() if line]
         left = [n for n in self._namespaces if n in listed]
