@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "app/WindowMessages.h"
 #include "protocol/Hosts.h"
@@ -56,7 +54,6 @@ TEST(Hosts, ListsEachAddressOnceAndTellsTheWindowInOrder) {
     hosts.AddHost(3, L"Alpha");
     EXPECT_TRUE(hosts.GetHost(3, host) && host.Friend);
     EXPECT_EQ(posted(), L"+3 ");
-    hosts.SetNotifyWindow(nullptr);
     ::DestroyWindow(window);
 }
 

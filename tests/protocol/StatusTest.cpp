@@ -25,12 +25,7 @@ static std::string ResourceText(const std::string& name) {
 TEST(Status, EveryServerErrorShowsItsOwnText) {
     const char* general = "The remote computer reported some general error.";
     const char* render = "The remote computer failed to render clipboard data in the requested format.";
-    const struct Row {
-        uint32_t error;
-        StatusId status;
-        const char* name;
-        const char* text;
-    } rows[] = {
+    const struct { uint32_t error; StatusId status; const char* name; const char* text; } rows[] = {
         ROW(SrvErr_Busy, IDS_REMOTE_BUSY,
             R"(The remote computer has requested for clipboard contents from another computer.\nPlease retry later.)"),
         ROW(SrvErr_Rejected, IDS_REJECTED, "The remote host has rejected your request."),
@@ -39,10 +34,9 @@ TEST(Status, EveryServerErrorShowsItsOwnText) {
         ROW(SrvErr_Protocol, IDS_COMM_PROBLEM, "The remote computer reported communication problem."),
         ROW(SrvErr_BadCommand, IDS_RENDER_FAILED, render),
         ROW(SrvErr_SendFailed, IDS_REMOTE_GENERAL_ERROR, general),
-        ROW(0, IDS_REMOTE_GENERAL_ERROR, general),
         ROW(0xFFFFFFFF, IDS_REMOTE_GENERAL_ERROR, general),
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         EXPECT_EQ(StatusForServerError(row.error), row.status) << "error " << row.error << ": " << row.name;
         EXPECT_EQ(ResourceText(row.name), row.text) << row.name;
     }

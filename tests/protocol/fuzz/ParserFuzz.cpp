@@ -1,18 +1,13 @@
 // libFuzzer targets for the readers of received bytes, one program each (PELKO_FUZZ_* picks the
 // reader): never out of bounds, and what was read writes back as the bytes it came from.
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 
 #include "protocol/TransferMessages.h"
 #include "protocol/WhoMessage.h"
 
 // Holds in every build type: a broken property crashes, and libFuzzer keeps the input.
-#define FUZZ_CHECK(condition) \
-    do {                      \
-        if (!(condition)) std::abort(); \
-    } while (0)
+#define FUZZ_CHECK(condition) ((condition) ? (void)0 : std::abort())
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 #if defined(PELKO_FUZZ_HEADER)
