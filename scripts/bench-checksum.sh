@@ -11,7 +11,7 @@ rounds=${1:-7}
 "$root/scripts/setup-debian.sh"
 out="$root/build/bench"
 mkdir -p "$out"
-sources=("$root/tests/protocol/bench/ChecksumBench.cpp" "$root/src/protocol/Checksum.cpp")
+sources=("$root/bench/protocol/ChecksumBench.cpp" "$root/src/protocol/Checksum.cpp")
 flags=(-std=c++20 -O2 -I"$root/src")
 
 g++ "${flags[@]}" "${sources[@]}" -lz -o "$out/checksum_bench_gcc"
