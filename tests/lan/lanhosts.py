@@ -433,6 +433,8 @@ class Lan:
         return False
 
     def start(self):
+        if Lan._sequence == 1:
+            remove_stale_runs()
         _live_lans.append(self)
         if not os.path.exists(os.path.join(TEMPLATE_PREFIX, ".pelko-prepared")):
             prepare_template()
@@ -510,4 +512,15 @@ def close_all():
         lan.close()
 
 
+def _interrupt(signum, frame):
+    # A SIGTERM (the time limit of run.sh) ends the run as Ctrl+C would, so that every LAN is
+    # still torn down; later signals must not cut the tear-down short.
+    for other in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
+        signal.signal(other, signal.SIG_IGN)
+    raise KeyboardInterrupt("signal %d" % signum)
+
+
 atexit.register(close_all)
+if threading.current_thread() is threading.main_thread():
+    for _signum in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(_signum, _interrupt)
