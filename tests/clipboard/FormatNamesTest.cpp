@@ -1,67 +1,30 @@
-// The predefined format names, the case-insensitive look-up and the format list text.
+// Format names as they cross the network: the predefined names in any letter case, and the
+// format list text whose names are joined by "/".
 #include <gtest/gtest.h>
 
 #include "clipboard/FormatNames.h"
 
 namespace {
 
-TEST(StandardFormatNames, HoldsTheTwentyTwoPredefinedFormatsInOrder) {
-    const std::vector<std::pair<std::uint32_t, std::u16string>> expected = {
-        {1, u"CF_TEXT"},           {2, u"CF_BITMAP"},          {3, u"CF_METAFILEPICT"},
-        {4, u"CF_SYLK"},           {5, u"CF_DIF"},             {6, u"CF_TIFF"},
-        {7, u"CF_OEMTEXT"},        {8, u"CF_DIB"},             {9, u"CF_PALETTE"},
-        {10, u"CF_PENDATA"},       {11, u"CF_RIFF"},           {12, u"CF_WAVE"},
-        {13, u"CF_UNICODETEXT"},   {14, u"CF_ENHMETAFILE"},    {15, u"CF_HDROP"},
-        {16, u"CF_LOCALE"},        {17, u"CF_DIBV5"},          {128, u"CF_OWNERDISPLAY"},
-        {129, u"CF_DSPTEXT"},      {130, u"CF_DSPBITMAP"},     {131, u"CF_DSPMETAFILEPICT"},
-        {142, u"CF_DSPENHMETAFILE"},
-    };
-    std::vector<std::pair<std::uint32_t, std::u16string>> table;
-    const StandardFormatName* row = StandardFormatNames;
-    for (; row->id != 0; ++row) table.emplace_back(row->id, row->name);
-    EXPECT_EQ(table, expected);
-    EXPECT_EQ(row, StandardFormatNames + 22);
-    EXPECT_EQ(row->name, nullptr);
+TEST(FormatNames, PredefinedNamesMatchInAnyLetterCase) {
+    const struct { const char16_t* name; std::uint32_t id; } rows[] = {
+        {u"cf_text", 1}, {u"CF_UNICODETEXT", 13}, {u"Cf_HDrop", 15}, {u"cf_dspenhmetafile", 142},
+        {u"HTML Format", 0}, {u"CF_TEXTX", 0}, {u"CF_TEX", 0}, {u"", 0}, {u"(Unknown)", 0}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(StandardFormatOfName(row.name), row.id) << std::string(row.name, row.name + std::char_traits<char16_t>::length(row.name));
+        if (row.id) EXPECT_EQ(StandardFormatOfName(StandardNameOfFormat(row.id)), row.id);
+    }
+    for (std::uint32_t id : {0u, 18u, 0xC000u}) EXPECT_EQ(StandardNameOfFormat(id), nullptr) << id;
 }
 
-TEST(StandardFormatOfName, IgnoresLetterCase) {
-    EXPECT_EQ(StandardFormatOfName(u"cf_text"), 1u);
-    EXPECT_EQ(StandardFormatOfName(u"CF_TEXT"), 1u);
-    EXPECT_EQ(StandardFormatOfName(u"Cf_HDrop"), 15u);
-    EXPECT_EQ(StandardFormatOfName(u"cf_dspenhmetafile"), 142u);
-}
-
-TEST(StandardFormatOfName, OtherNamesAreNotInTheTable) {
-    EXPECT_EQ(StandardFormatOfName(u"HTML Format"), 0u);
-    EXPECT_EQ(StandardFormatOfName(u"CF_TEXTX"), 0u);
-    EXPECT_EQ(StandardFormatOfName(u"CF_TEX"), 0u);
-    EXPECT_EQ(StandardFormatOfName(u""), 0u);
-    EXPECT_EQ(StandardFormatOfName(u"(Unknown)"), 0u);
-}
-
-TEST(StandardNameOfFormat, GivesTheTableNameOrNothing) {
-    EXPECT_EQ(std::u16string(StandardNameOfFormat(15)), u"CF_HDROP");
-    EXPECT_EQ(std::u16string(StandardNameOfFormat(142)), u"CF_DSPENHMETAFILE");
-    EXPECT_EQ(StandardNameOfFormat(0), nullptr);
-    EXPECT_EQ(StandardNameOfFormat(18), nullptr);
-    EXPECT_EQ(StandardNameOfFormat(0xC000), nullptr);
-}
-
-TEST(FormatListText, JoinsWithOneSlashAndNoneAtTheEnds) {
+TEST(FormatNames, ListTextJoinsWithSlashesAndSplitsWithoutEmptyNames) {
     std::u16string list;
-    AppendFormatName(list, u"CF_UNICODETEXT");
-    EXPECT_EQ(list, u"CF_UNICODETEXT");
-    AppendFormatName(list, u"CF_LOCALE");
-    AppendFormatName(list, kUnknownFormatName);
+    for (const char16_t* name : {u"CF_UNICODETEXT", u"CF_LOCALE", kUnknownFormatName}) AppendFormatName(list, name);
     EXPECT_EQ(list, u"CF_UNICODETEXT/CF_LOCALE/(Unknown)");
-}
-
-TEST(FormatListText, SplitSkipsEmptyItems) {
-    EXPECT_EQ(SplitFormatList(u"A//B"), (std::vector<std::u16string>{u"A", u"B"}));
-    EXPECT_EQ(SplitFormatList(u"/A/"), (std::vector<std::u16string>{u"A"}));
+    using Names = std::vector<std::u16string>;
+    EXPECT_EQ(SplitFormatList(list), (Names{u"CF_UNICODETEXT", u"CF_LOCALE", u"(Unknown)"}));
+    EXPECT_EQ(SplitFormatList(u"/A//B/"), (Names{u"A", u"B"}));
     EXPECT_TRUE(SplitFormatList(u"").empty());
-    // A registered name holding "/" comes apart: the receiver sees two names.
-    EXPECT_EQ(SplitFormatList(u"CF_TEXT/Odd/Name"), (std::vector<std::u16string>{u"CF_TEXT", u"Odd", u"Name"}));
 }
 
 }  // namespace
