@@ -2,27 +2,20 @@
 // program writes, network paths from the system's answers (passed in), and the "Shell IDList Array".
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "clipboard/FileListBlocks.h"
 
 namespace {
 
 using Paths = std::vector<std::u16string>;
 
-// The bytes of `text`, two a unit when wide, one when not.
+// The bytes of `text`, two a unit when wide; after a DROPFILES header (pFiles, fWide) and padding.
 ByteBlock Bytes(std::u16string_view text, bool wide = true) {
     ByteBlock bytes;
-    for (char16_t c : text) {
-        bytes.push_back(std::uint8_t(c));
-        if (wide) bytes.push_back(std::uint8_t(c >> 8));
-    }
+    for (char16_t c : text) bytes.insert(bytes.end(), {std::uint8_t(c), std::uint8_t(c >> 8)}), bytes.resize(bytes.size() - !wide);
     return bytes;
 }
-// A DROPFILES header (pFiles, fWide), `padding` bytes, then `text`.
 ByteBlock Drop(std::uint8_t pFiles, bool wide, std::u16string_view text, std::size_t padding = 0) {
-    ByteBlock block(20, 0);
-    block[0] = pFiles, block[12] = 1, block[16] = wide;
+    ByteBlock block = {pFiles, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, wide, 0, 0, 0};
     block.insert(block.end(), padding, 0xEE);
     const ByteBlock bytes = Bytes(text, wide);
     block.insert(block.end(), bytes.begin(), bytes.end());
@@ -41,7 +34,6 @@ TEST(DropFiles, ReadsOnlyWhatTheBlockHolds) {
         {"ANSI paths", Drop(20, false, Units(u"C:\\x\0\u00E9.txt\0\0")), {u"C:\\x", u"\u00E9.txt"}},
         {"pFiles past padding", Drop(24, true, Units(u"C:\\p\0\0"), 4), {u"C:\\p"}},
         {"a path cut off by the end", Drop(20, true, Units(u"C:\\whole\0C:\\cut")), {u"C:\\whole"}},
-        {"an ANSI path cut off", Drop(20, false, Units(u"C:\\whole\0C:\\cut")), {u"C:\\whole"}},
         {"at most 259 characters", Drop(20, true, longPath + std::u16string(Units(u"\0C:\\n\0\0"))), {longPath.substr(0, 259), u"C:\\n"}},
         {"no paths", Drop(20, true, Units(u"\0")), {}},
         {"shorter than the header", ByteBlock(19, 0), {}},
@@ -52,7 +44,7 @@ TEST(DropFiles, ReadsOnlyWhatTheBlockHolds) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(ReadDropFiles(row.block), row.expected);
     }
-    auto marked = [](std::string_view bytes) { return u"<" + DecodeLatin1(bytes) + u">"; };
+    auto marked = [](std::string_view bytes) { return u"<" + DecodeLatin1(bytes) + u">"; };  // the system's code page
     EXPECT_EQ(ReadDropFiles(rows[1].block, marked), (Paths{u"<C:\\x>", u"<\u00E9.txt>"}));
 }
 
@@ -63,26 +55,22 @@ TEST(DropFiles, WritesWidePathsAndTheirTextForm) {
     EXPECT_EQ(WriteFileListText({u"C:\\a", u"", u"D:\\b"}), Bytes(Units(u"C:\\a\r\nD:\\b\r\n\0")));
 }
 
-// A computer named HOST whose drive types are those of the path's root; Z: is mapped from \\srv\share.
-struct FakeComputer {
-    std::map<std::u16string, unsigned> roots = {{u"C:\\", kDriveFixed}, {u"A:\\", kDriveRemovable},
-        {u"D:\\", kDriveCdrom}, {u"R:\\", kDriveRamdisk}, {u"Z:\\", kDriveRemote}, {u"\\", kDriveFixed}};
-    bool mapped = true;
-    std::optional<std::u16string> name = u"HOST";
-    UncNameSource Source() {
-        return {[this] { return name; },
-                [this](const std::u16string& path) -> unsigned {
-                    const std::size_t root = DriveRootLength(path);
-                    if (root == 0) return kDriveUnknown;
-                    const auto found = roots.find(path.substr(0, root));
-                    return found == roots.end() ? kDriveNoRootDir : found->second;
-                },
-                [this](const std::u16string& path) -> std::optional<std::u16string> {
-                    if (!mapped || path.substr(0, 3) != u"Z:\\") return std::nullopt;
-                    return u"\\\\srv\\share\\" + path.substr(3);
-                }};
-    }
-};
+// A computer named HOST (or without a name): the drive type is that of the path's root (C: fixed,
+// A: removable, D: CD-ROM, R: RAM disk, Z: mapped from \\srv\share, "\\" the current drive, fixed).
+UncNameSource Computer(bool named, bool mapped) {
+    return {[named]() -> std::optional<std::u16string> { return named ? std::optional(std::u16string(u"HOST")) : std::nullopt; },
+            [](const std::u16string& path) -> unsigned {
+                if (DriveRootLength(path) == 0) return kDriveUnknown;
+                const std::u16string types = u"C\\ADRZ";
+                const unsigned byRoot[] = {kDriveFixed, kDriveFixed, kDriveRemovable, kDriveCdrom, kDriveRamdisk, kDriveRemote};
+                const std::size_t at = types.find(path[0]);
+                return at == std::u16string::npos ? kDriveNoRootDir : byRoot[at];
+            },
+            [mapped](const std::u16string& path) -> std::optional<std::u16string> {
+                if (!mapped || path[0] != u'Z') return std::nullopt;
+                return u"\\\\srv\\share\\" + path.substr(3);
+            }};
+}
 
 TEST(ConvertPathsToUNC, WhichPathsChangeAndHow) {
     const struct { const char* name; Paths paths; std::optional<Paths> expected; bool mapped = true, named = true; } rows[] = {
@@ -100,10 +88,7 @@ TEST(ConvertPathsToUNC, WhichPathsChangeAndHow) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        FakeComputer computer;
-        computer.mapped = row.mapped;
-        if (!row.named) computer.name.reset();
-        EXPECT_EQ(ConvertPathsToUNC(row.paths, computer.Source()), row.expected);
+        EXPECT_EQ(ConvertPathsToUNC(row.paths, Computer(row.named, row.mapped)), row.expected);
     }
 }
 

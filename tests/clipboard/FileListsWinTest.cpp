@@ -1,9 +1,7 @@
-// File lists with the system's answers under Wine: network paths through this computer's
-// administrative shares, the text of ANSI lists, our reader against DragQueryFileW, and the
-// "Shell IDList Array" of paths that the shell parses.
+// File lists with the system's answers under Wine: the text of an ANSI list through the code
+// page, and the "Shell IDList Array" of the paths that the shell parses.
 #include <windows.h>
 #include <ole2.h>
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -15,50 +13,18 @@
 
 namespace {
 
-using Paths = std::vector<std::u16string>;
-
-class FileListsTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr))); }
-    void TearDown() override { ::OleUninitialize(); }
-};
-
-TEST_F(FileListsTest, NetworkPathsAndTextComeFromTheSystemsAnswers) {
-    HGLOBAL drop = CopyToGlobal(WriteDropFiles({u"C:\\windows\\win.ini", u"C:\\", u"\\\\srv\\pub\\x.doc"}));
-    UniqueGlobal converted(ConvertDropToUNC(drop));
-    const std::u16string share = ToUtf16(L"\\\\" + testutil::ComputerName() + L"\\C$");
-    EXPECT_EQ(ReadDropFileList(converted.Get()), (Paths{share + u"\\windows\\win.ini", u"C:\\", u"\\\\srv\\pub\\x.doc"}));
-    UniqueGlobal empty(CopyToGlobal(WriteDropFiles({})));
-    EXPECT_EQ(ConvertDropToUNC(empty.Get()), empty.Get());  // nothing to convert: the same block
-    EXPECT_EQ(CreateTextFromHDROP(empty.Get()), nullptr);
-
-    ByteBlock ansi(20, 0);
-    ansi[0] = 20, ansi[12] = 1;
+TEST(FileLists, TextOfAnAnsiListIsDecodedThroughTheCodePage) {
+    ByteBlock ansi = {20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0};
     static const char kList[] = "C:\\caf\xE9.txt\0D:\\b\0";  // the compiler adds the closing NUL
     ansi.insert(ansi.end(), kList, kList + sizeof kList);
-    UniqueGlobal ansiDrop(CopyToGlobal(ansi));
-    UniqueGlobal text(CreateTextFromHDROP(ansiDrop.Get()));
-    EXPECT_EQ(testutil::WideTextOf(text.Get()), L"C:\\caf\u00E9.txt\r\nD:\\b\r\n");  // through the code page
-    EXPECT_EQ(testutil::BytesOf(ansiDrop.Get()), ansi);                             // the list is only read
+    UniqueGlobal drop(CopyToGlobal(ansi));
+    UniqueGlobal text(CreateTextFromHDROP(drop.Get()));
+    EXPECT_EQ(testutil::WideTextOf(text.Get()), L"C:\\caf\u00E9.txt\r\nD:\\b\r\n");
+    EXPECT_EQ(testutil::BytesOf(drop.Get()), ansi);  // the list is only read
 }
 
-TEST_F(FileListsTest, OurReaderAgreesWithDragQueryFile) {
-    UniqueGlobal drop(CopyToGlobal(WriteDropFiles({u"C:\\a.txt", u"C:\\" + std::u16string(300, u'y'), u"\\\\srv\\c"})));
-    const Paths ours = ReadDropFileList(drop.Get());
-    ASSERT_EQ(ours.size(), ::DragQueryFileW(HDROP(drop.Get()), 0xFFFFFFFF, nullptr, 0));
-    for (UINT i = 0; i < ours.size(); ++i) {
-        wchar_t path[kDropPathChars];
-        const UINT length = ::DragQueryFileW(HDROP(drop.Get()), i, path, kDropPathChars);
-        EXPECT_EQ(ours[i], ToUtf16(std::wstring_view(path, length))) << "path " << i;
-    }
-}
-
-std::wstring PathOfIdList(const ByteBlock& list) {
-    wchar_t path[MAX_PATH] = {};
-    return ::SHGetPathFromIDListW(reinterpret_cast<LPCITEMIDLIST>(list.data()), path) ? path : L"<no path>";
-}
-
-TEST_F(FileListsTest, TheIdListArrayLeavesOutPathsThatDoNotParse) {
+TEST(FileLists, TheIdListArrayHoldsThePathsThatParse) {
+    ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr)));
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
     const std::wstring first = temp + std::wstring(L"pelko-first.txt"), third = temp + std::wstring(L"pelko-third.txt");
@@ -71,11 +37,15 @@ TEST_F(FileListsTest, TheIdListArrayLeavesOutPathsThatDoNotParse) {
     ASSERT_TRUE(read);
     EXPECT_EQ(read->parent, (ByteBlock{0, 0}));  // the desktop: the items are absolute
     ASSERT_EQ(read->items.size(), 2u);
-    EXPECT_EQ(PathOfIdList(read->items[0]), first);
-    EXPECT_EQ(PathOfIdList(read->items[1]), third);
+    for (std::size_t i = 0; i < 2; ++i) {
+        wchar_t path[MAX_PATH] = {};
+        ::SHGetPathFromIDListW(reinterpret_cast<LPCITEMIDLIST>(read->items[i].data()), path);
+        EXPECT_EQ(path, i == 0 ? first : third);
+    }
     UniqueGlobal none(CopyToGlobal(WriteDropFiles({missing})));
     EXPECT_EQ(CreateIDListArray(none.Get()), nullptr);
     for (const auto& file : {first, third}) ::DeleteFileW(file.c_str());
+    ::OleUninitialize();
 }
 
 }  // namespace

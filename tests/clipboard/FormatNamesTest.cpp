@@ -4,27 +4,17 @@
 
 #include "clipboard/FormatNames.h"
 
-namespace {
-
-TEST(FormatNames, PredefinedNamesMatchInAnyLetterCase) {
-    const struct { const char16_t* name; std::uint32_t id; } rows[] = {
-        {u"cf_text", 1}, {u"CF_UNICODETEXT", 13}, {u"Cf_HDrop", 15}, {u"cf_dspenhmetafile", 142},
-        {u"HTML Format", 0}, {u"CF_TEXTX", 0}, {u"CF_TEX", 0}, {u"", 0}, {u"(Unknown)", 0}};
-    for (const auto& row : rows) {
-        EXPECT_EQ(StandardFormatOfName(row.name), row.id) << std::string(row.name, row.name + std::char_traits<char16_t>::length(row.name));
-        if (row.id) EXPECT_EQ(StandardFormatOfName(StandardNameOfFormat(row.id)), row.id);
+TEST(FormatNames, PredefinedNamesInAnyLetterCaseAndListsWithoutEmptyNames) {
+    for (const auto& [name, id] : {std::pair{u"cf_text", 1u}, {u"Cf_HDrop", 15u}, {u"cf_dspenhmetafile", 142u},
+                                   {u"HTML Format", 0u}, {u"CF_TEXTX", 0u}, {u"CF_TEX", 0u}, {u"", 0u}}) {
+        EXPECT_EQ(StandardFormatOfName(name), id) << id;
+        if (id) EXPECT_EQ(StandardFormatOfName(StandardNameOfFormat(id)), id);
     }
     for (std::uint32_t id : {0u, 18u, 0xC000u}) EXPECT_EQ(StandardNameOfFormat(id), nullptr) << id;
-}
 
-TEST(FormatNames, ListTextJoinsWithSlashesAndSplitsWithoutEmptyNames) {
     std::u16string list;
     for (const char16_t* name : {u"CF_UNICODETEXT", u"CF_LOCALE", kUnknownFormatName}) AppendFormatName(list, name);
     EXPECT_EQ(list, u"CF_UNICODETEXT/CF_LOCALE/(Unknown)");
-    using Names = std::vector<std::u16string>;
-    EXPECT_EQ(SplitFormatList(list), (Names{u"CF_UNICODETEXT", u"CF_LOCALE", u"(Unknown)"}));
-    EXPECT_EQ(SplitFormatList(u"/A//B/"), (Names{u"A", u"B"}));
+    EXPECT_EQ(SplitFormatList(u"/A//B/"), (std::vector<std::u16string>{u"A", u"B"}));
     EXPECT_TRUE(SplitFormatList(u"").empty());
 }
-
-}  // namespace
