@@ -15,15 +15,10 @@ namespace {
 
 constexpr wchar_t kSettingsKey[] = L"Software\\Pelko";
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t kSchemeKey[] = L"AppEvents\\Schemes\\Apps\\Pelko";
-constexpr wchar_t kLabelsKey[] = L"AppEvents\\EventLabels";
-const std::wstring kEvents[] = {L"PelkoReadyToTransfer", L"PelkoTransferCompleted", L"PelkoTaskFailed",
-                                L"PelkoNewFriend", L"PelkoDataRequested", L"PelkoDataTransmitted"};
+const std::wstring kScheme = L"AppEvents\\Schemes\\Apps\\Pelko", kLabels = L"AppEvents\\EventLabels";
+const std::vector<std::wstring> kEvents = {L"PelkoDataRequested", L"PelkoDataTransmitted", L"PelkoNewFriend",
+                                           L"PelkoReadyToTransfer", L"PelkoTaskFailed", L"PelkoTransferCompleted"};
 
-DWORD Stored(const wchar_t* name) {
-    const auto value = testreg::GetValue(HKEY_LOCAL_MACHINE, kSettingsKey, name);
-    return value ? value->Dword() : 0xDEADBEEF;
-}
 std::wstring Text(HKEY root, const std::wstring& path, const wchar_t* name = nullptr) {
     const auto value = testreg::GetValue(root, path.c_str(), name);
     return value ? value->Text() : L"<absent>";
@@ -36,8 +31,8 @@ protected:
     void TearDown() override { Clean(); }
     static void Clean() {
         testreg::DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey);
-        testreg::DeleteTree(HKEY_CURRENT_USER, kSchemeKey);
-        for (const auto& event : kEvents) testreg::DeleteTree(HKEY_CURRENT_USER, (std::wstring(kLabelsKey) + L"\\" + event).c_str());
+        testreg::DeleteTree(HKEY_CURRENT_USER, kScheme.c_str());
+        for (const auto& event : kEvents) testreg::DeleteTree(HKEY_CURRENT_USER, (kLabels + L"\\" + event).c_str());
         HKEY run = nullptr;
         if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_ALL_ACCESS, &run) != ERROR_SUCCESS) return;
         ::RegDeleteValueW(run, L"Pelko");
@@ -61,7 +56,7 @@ TEST_F(SettingsTest, EachOptionHasItsDefaultIsReadAndIsSavedBack) {
         {L"BaseColor", &CSettings::BaseColor, nullptr, RGB(0x20, 0x42, 0x34), 0xA5102030, RGB(0x10, 0x20, 0x30), 1, 0xA5102030},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.name, row.name + wcslen(row.name)));
+        SCOPED_TRACE(testing::Message() << row.name);
         Clean();
         CSettings settings;
         auto value = [&] { return row.number ? DWORD(settings.*row.number) : DWORD(settings.*row.flag); };
@@ -75,20 +70,19 @@ TEST_F(SettingsTest, EachOptionHasItsDefaultIsReadAndIsSavedBack) {
         EXPECT_EQ(value(), row.loaded);
         if (row.number) settings.*row.number = row.changed;
         else settings.*row.flag = BOOL(row.changed);
-        EXPECT_EQ(settings.Save(), TRUE);
-        EXPECT_EQ(Stored(row.name), row.saved);
+        settings.Save();
+        EXPECT_EQ(testreg::GetValue(HKEY_LOCAL_MACHINE, kSettingsKey, row.name)->Dword(), row.saved);
     }
 }
 
 // The Options page loads again each time it is shown; by then the tray menu owns the lock.
 TEST_F(SettingsTest, StartLockedLocksOnlyAtTheStartOfARun) {
-    CSettings firstRun;
+    CSettings firstRun, nextRun;
     firstRun.Load();
     firstRun.StartLocked = TRUE;
     firstRun.Save();
     firstRun.Load();
     EXPECT_EQ(firstRun.Locked, FALSE);
-    CSettings nextRun;
     nextRun.Load();
     EXPECT_EQ(nextRun.Locked, TRUE);
     nextRun.Locked = FALSE;  // unlocked in the tray menu
@@ -102,43 +96,35 @@ TEST_F(SettingsTest, AutorunIsTheRunEntryNamingThisProgramInAnyLetterCase) {
     EXPECT_EQ(settings.Autorun, FALSE);
     settings.Autorun = TRUE;
     settings.Save();
-    EXPECT_EQ(testreg::GetValue(HKEY_CURRENT_USER, kRunKey, L"Pelko")->type, DWORD(REG_SZ));
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kRunKey, L"Pelko"), testutil::ProgramPath());
-    std::wstring upper = testutil::ProgramPath();
-    for (auto& c : upper) c = wchar_t(std::towupper(c));
-    testreg::SetString(HKEY_CURRENT_USER, kRunKey, L"Pelko", upper);
-    settings.Load();
-    EXPECT_EQ(settings.Autorun, TRUE);
-
-    testreg::SetString(HKEY_CURRENT_USER, kRunKey, L"Pelko", L"C:\\elsewhere\\pelko.exe");
-    settings.Load();
-    EXPECT_EQ(settings.Autorun, FALSE);
+    std::wstring path = Text(HKEY_CURRENT_USER, kRunKey, L"Pelko");
+    EXPECT_EQ(path, testutil::ProgramPath());
+    for (auto& c : path) c = wchar_t(std::towupper(c));
+    for (const auto& [stored, ours] : {std::pair{path, TRUE}, {std::wstring(L"C:\\elsewhere\\pelko.exe"), FALSE}}) {
+        testreg::SetString(HKEY_CURRENT_USER, kRunKey, L"Pelko", stored);
+        settings.Load();
+        EXPECT_EQ(settings.Autorun, ours);
+    }
     settings.Save();
     EXPECT_FALSE(testreg::GetValue(HKEY_CURRENT_USER, kRunKey, L"Pelko"));
 }
 
 TEST_F(SettingsTest, SoundEventsAreRegisteredAtTheFirstStartAndTheUsersChoiceKeptLater) {
-    HKEY labels = nullptr;  // the system's key; Wine's prefix may lack it
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kLabelsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &labels, nullptr), ERROR_SUCCESS);
+    HKEY labels = nullptr;  // the system's key; the test prefix may lack it
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kLabels.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &labels, nullptr), 0);
     ::RegCloseKey(labels);
-    CSettings firstStart;
-    firstStart.RegisterSoundEvents();
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kSchemeKey), L"Pelko Network Clipboard");
-    EXPECT_EQ(testutil::Sorted(testreg::SubkeyNames(HKEY_CURRENT_USER, kSchemeKey)),
-              testutil::Sorted(std::vector<std::wstring>(std::begin(kEvents), std::end(kEvents))));
-    const std::wstring scheme = std::wstring(kSchemeKey) + L"\\";
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, scheme + L"PelkoNewFriend"), L"Pelko - New Friend");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, std::wstring(kLabelsKey) + L"\\PelkoDataTransmitted"), L"Pelko - Data Transmitted");
+    CSettings().RegisterSoundEvents();
+    EXPECT_EQ(Text(HKEY_CURRENT_USER, kScheme), L"Pelko Network Clipboard");
+    EXPECT_EQ(testutil::Sorted(testreg::SubkeyNames(HKEY_CURRENT_USER, kScheme.c_str())), kEvents);
+    EXPECT_EQ(Text(HKEY_CURRENT_USER, kScheme + L"\\PelkoNewFriend"), L"Pelko - New Friend");
+    EXPECT_EQ(Text(HKEY_CURRENT_USER, kLabels + L"\\PelkoDataTransmitted"), L"Pelko - Data Transmitted");
     for (const auto& event : kEvents) {
-        const std::wstring sound = event == kEvents[0] ? testutil::ProgramFolderFile(L"ReadyToTransfer.wav") : L"";
-        EXPECT_EQ(Text(HKEY_CURRENT_USER, scheme + event + L"\\.Default"), sound);
-        EXPECT_EQ(Text(HKEY_CURRENT_USER, scheme + event + L"\\.Current"), sound);
+        const std::wstring sound = event == L"PelkoReadyToTransfer" ? testutil::ProgramFolderFile(L"ReadyToTransfer.wav") : L"";
+        EXPECT_EQ(Text(HKEY_CURRENT_USER, kScheme + L"\\" + event + L"\\.Default"), sound);
+        EXPECT_EQ(Text(HKEY_CURRENT_USER, kScheme + L"\\" + event + L"\\.Current"), sound);
     }
-
-    const std::wstring chosen = scheme + L"PelkoNewFriend\\.Current";
+    const std::wstring chosen = kScheme + L"\\PelkoNewFriend\\.Current";
     testreg::SetString(HKEY_CURRENT_USER, chosen.c_str(), nullptr, L"C:\\sounds\\chime.wav");
-    CSettings laterStart;
-    laterStart.RegisterSoundEvents();
+    CSettings().RegisterSoundEvents();  // a later start
     EXPECT_EQ(Text(HKEY_CURRENT_USER, chosen), L"C:\\sounds\\chime.wav");
 }
 
