@@ -1,5 +1,6 @@
 // The local clipboard as peers see it, under Wine: the format list text and one format's data
-// (from fresh threads too), and the work on a data object of the test's own.
+// (from fresh threads too), the list of a data object of the test's own, and the "Shell IDList
+// Array" that the shell's parsing gives a copied file list.
 #include <windows.h>
 #include <ole2.h>
 #include <shlobj.h>
@@ -100,63 +101,40 @@ TEST_F(LocalClipboardTest, TwoThreadsReadAtOnce) {
     EXPECT_EQ(failures.load(), 0);
 }
 
-// A data object of formats that are there or not; a movable block is handed over, or one it keeps.
-enum class Format { Unavailable, Handed, Kept };
+// A data object whose formats are there or not; only its list is read.
 class CTestDataObject : public IDataObject {
 public:
-    explicit CTestDataObject(std::vector<std::pair<UINT, Format>> formats) : m_formats(std::move(formats)) {}
+    explicit CTestDataObject(std::vector<std::pair<UINT, bool>> formats) : m_formats(std::move(formats)) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
         *object = riid == IID_IUnknown || riid == IID_IDataObject ? this : nullptr;
-        if (!*object) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
+        return *object ? S_OK : E_NOINTERFACE;  // it lives on the test's stack: no counting
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }  // lives on the test's stack
-    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
-        const Format kind = Find(format->cfFormat);
-        if (kind == Format::Unavailable) return DV_E_FORMATETC;
-        *medium = {TYMED_HGLOBAL};
-        medium->hGlobal = CopyToGlobal(kPayload);
-        if (kind == Format::Handed) {
-            handed = medium->hGlobal;
-        } else {
-            kept = medium->hGlobal;
-            medium->pUnkForRelease = this;
-            AddRef();
-        }
-        return S_OK;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
-        return Find(format->cfFormat) == Format::Unavailable ? DV_E_FORMATETC : S_OK;
+        for (const auto& [id, available] : m_formats)
+            if (id == format->cfFormat && available) return S_OK;
+        return DV_E_FORMATETC;
     }
     HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC** formats) override {
         std::vector<FORMATETC> list;
-        for (const auto& [id, kind] : m_formats) list.push_back({CLIPFORMAT(id), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL});
+        for (const auto& [id, available] : m_formats) list.push_back({CLIPFORMAT(id), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL});
         return ::SHCreateStdEnumFmtEtc(UINT(list.size()), list.data(), formats);
     }
     HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
     HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
     HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
-    static inline const ByteBlock kPayload = {'p', 'a', 'y', 'l', 'o', 'a', 'd', 0};
-    ULONG references = 1;
-    HGLOBAL handed = nullptr, kept = nullptr;
-
 private:
-    Format Find(UINT id) const {
-        for (const auto& [known, kind] : m_formats) if (known == id) return kind;
-        return Format::Unavailable;
-    }
-    std::vector<std::pair<UINT, Format>> m_formats;
+    std::vector<std::pair<UINT, bool>> m_formats;
 };
 
 TEST_F(LocalClipboardTest, TheListLeavesOutFormatsThatAreNotAvailable) {
-    CTestDataObject data({{CF_TEXT, Format::Unavailable}, {CF_UNICODETEXT, Format::Handed}, {m_html, Format::Handed},
-                          {CF_PRIVATEFIRST, Format::Handed}, {CF_OEMTEXT, Format::Unavailable}});
+    CTestDataObject data({{CF_TEXT, false}, {CF_UNICODETEXT, true}, {m_html, true}, {CF_PRIVATEFIRST, true}, {CF_OEMTEXT, false}});
     DebugOutputCapture capture;
     std::wstring list = L"left over";
     CLocalClipboard::ListFormats(&data, list);
@@ -164,23 +142,34 @@ TEST_F(LocalClipboardTest, TheListLeavesOutFormatsThatAreNotAvailable) {
     EXPECT_EQ(capture.Messages(), (std::vector<std::wstring>{L"ENUM [CF_TEXT]=1;  avail=0", L"ENUM [CF_UNICODETEXT]=13;  avail=1",
         L"ENUM [HTML Format]=" + std::to_wstring(m_html) + L";  avail=1", L"ENUM [(Unknown)]=512;  avail=1",
         L"ENUM [CF_OEMTEXT]=7;  avail=0"}));
-    CTestDataObject nothing({{CF_TEXT, Format::Unavailable}});
+    CTestDataObject nothing({{CF_TEXT, false}});
     CLocalClipboard::ListFormats(&nothing, list);
     EXPECT_EQ(list, L"");
 }
 
-// A movable block handed over is taken as it is; one the data object keeps is copied and given back.
-TEST_F(LocalClipboardTest, DataBecomesABlockOfTheCallersOwn) {
-    CTestDataObject data({{CF_TEXT, Format::Handed}, {CF_OEMTEXT, Format::Kept}});
-    UniqueGlobal handed(CLocalClipboard::TakeGlobalData(&data, CF_TEXT)), copied(CLocalClipboard::TakeGlobalData(&data, CF_OEMTEXT));
-    EXPECT_EQ(handed.Get(), data.handed);
-    EXPECT_NE(copied.Get(), data.kept);
-    EXPECT_TRUE(IsMovable(copied.Get()));
-    EXPECT_EQ(BytesOf(copied.Get()), CTestDataObject::kPayload);
-    EXPECT_EQ(BytesOf(data.kept), CTestDataObject::kPayload);  // still the data object's
-    EXPECT_EQ(data.references, 1u);                            // the medium's reference was given back
-    EXPECT_EQ(CLocalClipboard::TakeGlobalData(&data, CF_DIB), nullptr);
-    ::GlobalFree(data.kept);
+TEST(FileLists, TheIdListArrayHoldsThePathsThatParse) {
+    ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr)));
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring first = temp + std::wstring(L"pelko-first.txt"), third = temp + std::wstring(L"pelko-third.txt");
+    for (const auto& file : {first, third})
+        ::CloseHandle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const std::u16string missing = ToUtf16(temp + std::wstring(L"pelko-missing.txt"));
+    UniqueGlobal drop(CopyToGlobal(WriteDropFiles({ToUtf16(first), missing, ToUtf16(third)})));
+    UniqueGlobal array(CreateIDListArray(drop.Get()));
+    const auto read = ReadIdListArray(testutil::BytesOf(array.Get()));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->parent, (ByteBlock{0, 0}));  // the desktop: the items are absolute
+    ASSERT_EQ(read->items.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        wchar_t path[MAX_PATH] = {};
+        ::SHGetPathFromIDListW(reinterpret_cast<LPCITEMIDLIST>(read->items[i].data()), path);
+        EXPECT_EQ(path, i == 0 ? first : third);
+    }
+    UniqueGlobal none(CopyToGlobal(WriteDropFiles({missing})));
+    EXPECT_EQ(CreateIDListArray(none.Get()), nullptr);
+    for (const auto& file : {first, third}) ::DeleteFileW(file.c_str());
+    ::OleUninitialize();
 }
 
 }  // namespace

@@ -1,14 +1,17 @@
 // The settings record against the test prefix's registry: each option's default, stored value
-// and saved value, the lock at the start of a run, the Run entry, and the sound events.
+// and saved value, the lock at the start of a run, the Run entry, the sound events, and the
+// friends store (Software\Pelko\Hosts) loaded while discovery adds hosts, rewritten, and a nick stored.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cwctype>
+#include <thread>
 
 #include "../support/RegistryHelpers.h"
 #include "../support/RegistryTestLock.h"
 #include "../support/TestHelpers.h"
+#include "protocol/Hosts.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -117,15 +120,102 @@ TEST_F(SettingsTest, SoundEventsAreRegisteredAtTheFirstStartAndTheUsersChoiceKep
     EXPECT_EQ(testutil::Sorted(testreg::SubkeyNames(HKEY_CURRENT_USER, kScheme.c_str())), kEvents);
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kScheme + L"\\PelkoNewFriend"), L"Pelko - New Friend");
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kLabels + L"\\PelkoDataTransmitted"), L"Pelko - Data Transmitted");
-    for (const auto& event : kEvents) {
-        const std::wstring sound = event == L"PelkoReadyToTransfer" ? testutil::ProgramFolderFile(L"ReadyToTransfer.wav") : L"";
-        EXPECT_EQ(Text(HKEY_CURRENT_USER, kScheme + L"\\" + event + L"\\.Default"), sound);
-        EXPECT_EQ(Text(HKEY_CURRENT_USER, kScheme + L"\\" + event + L"\\.Current"), sound);
-    }
+    const std::wstring ready = kScheme + L"\\PelkoReadyToTransfer\\.", sound = testutil::ProgramFolderFile(L"ReadyToTransfer.wav");
+    EXPECT_EQ(Text(HKEY_CURRENT_USER, ready + L"Default"), sound);
+    EXPECT_EQ(Text(HKEY_CURRENT_USER, ready + L"Current"), sound);
+    EXPECT_EQ(Text(HKEY_CURRENT_USER, kScheme + L"\\PelkoTaskFailed\\.Current"), L"");
     const std::wstring chosen = kScheme + L"\\PelkoNewFriend\\.Current";
     testreg::SetString(HKEY_CURRENT_USER, chosen.c_str(), nullptr, L"C:\\sounds\\chime.wav");
     CSettings().RegisterSoundEvents();  // a later start
     EXPECT_EQ(Text(HKEY_CURRENT_USER, chosen), L"C:\\sounds\\chime.wav");
+}
+
+// ---------------------------------------------------------------- the friends store
+
+constexpr wchar_t kHostsKey[] = L"Software\\Pelko\\Hosts";
+using Stored = std::vector<std::pair<std::wstring, std::wstring>>;
+
+void Store(const Stored& values) {
+    testreg::DeleteTree(HKEY_LOCAL_MACHINE, kHostsKey);
+    for (const auto& [name, nick] : values) testreg::SetString(HKEY_LOCAL_MACHINE, kHostsKey, name.c_str(), nick);
+}
+FriendNickMap StoredFriends() {
+    FriendNickMap stored;
+    for (const auto& name : testreg::ValueNames(HKEY_LOCAL_MACHINE, kHostsKey))
+        stored[name] = testreg::GetValue(HKEY_LOCAL_MACHINE, kHostsKey, name.c_str())->Text();
+    return stored;
+}
+
+class HostStoreTest : public SettingsTest {
+protected:
+    CSettings m_settings;
+    Hosts m_hosts{m_settings};
+};
+
+// Loading stops at the first name (128 characters or more) or nick (1024 or more) that does not
+// fit; the names sort as written, since Windows enumerates values as written, Wine alphabetically.
+TEST_F(HostStoreTest, FriendsLoadWithTheirNicksUpToOneThatDoesNotFit) {
+    const std::wstring longestName(127, L'N'), longestNick(1023, L'x');
+    const struct { const char* name; Stored stored; FriendNickMap loaded; } rows[] = {
+        {"no key", {}, {}},
+        {"two friends", {{L"PC1", L"Alice"}, {L"PC2", L"PC2"}}, {{L"PC1", L"Alice"}, {L"PC2", L"PC2"}}},
+        {"nick too long", {{L"A1", L"Alice"}, {L"B2", std::wstring(1024, L'n')}, {L"C3", L"Carol"}}, {{L"A1", L"Alice"}}},
+        {"name too long", {{L"A1", L"Alice"}, {L"B" + std::wstring(127, L'2'), L"Bob"}, {L"C3", L"C"}}, {{L"A1", L"Alice"}}},
+        {"the longest that fit", {{longestName, longestNick}}, {{longestName, longestNick}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Store(row.stored);
+        m_settings.FriendNicks[L"OLD"] = L"old";
+        EXPECT_EQ(m_settings.LoadHosts(), TRUE);
+        EXPECT_EQ(m_settings.FriendNicks, row.loaded);
+    }
+
+    // Discovery adds hosts while the store loads: each sees the map before or after a load.
+    Store({{L"PC1", L"Alice"}});
+    m_settings.SetHostTable(&m_hosts);
+    m_settings.FriendNicks = {{L"PC1", L"Old nick"}};
+    std::thread discovery([&] { for (DWORD i = 0; i < 60; ++i) m_hosts.AddHost(i, L"PC1"); });
+    for (int i = 0; i < 20; ++i) m_settings.LoadHosts();
+    discovery.join();
+    HostInfo host;
+    for (DWORD i = 0; i < 60; ++i)
+        EXPECT_TRUE(m_hosts.GetHost(i, host) && host.Friend && (host.Nick == L"Alice" || host.Nick == L"Old nick")) << i;
+    m_hosts.AddHost(100, L"pc1");  // names compare exactly
+    EXPECT_TRUE(m_hosts.GetHost(100, host) && !host.Friend && host.Nick == L"pc1");
+}
+
+TEST_F(HostStoreTest, SavingWritesThePresentFriendsAndKeepsTheAbsentOnes) {
+    Store({{L"AWAY", L"Away friend"}, {L"GONE", L"Gone friend"}, {L"STALE", L"stale"}});
+    testreg::SetDword(HKEY_LOCAL_MACHINE, L"Software\\Pelko\\Hosts\\Sub\\Deeper", L"v", 1);
+    m_settings.LoadHosts();
+    m_settings.FriendNicks.erase(L"STALE");
+    const struct { const wchar_t* name; const wchar_t* nick; BOOL isFriend; } present[] = {
+        {L"GONE", nullptr, FALSE}, {L"HERE", nullptr, TRUE}, {L"PC1", L"Eve", FALSE},
+        {L"Pc7", L"Seven", TRUE}, {L"PC7", L"Other", TRUE},  // one registry value: the first keeps it
+    };
+    for (DWORD i = 0; i < std::size(present); ++i) {
+        m_hosts.AddHost(i, present[i].name);
+        if (present[i].nick) m_hosts.RenameHost(i, present[i].nick);  // stored at once, friend or not
+        m_hosts.SetFriend(i, present[i].isFriend);
+    }
+    EXPECT_EQ(StoredFriends().at(L"PC1"), L"Eve");
+    m_hosts.RemoveHost(0);  // unmarked, then it left
+    EXPECT_EQ(m_settings.SaveHosts(), TRUE);  // without a table nothing is written
+    EXPECT_EQ(StoredFriends().count(L"STALE"), 1u);
+    m_settings.SetHostTable(&m_hosts);
+    EXPECT_EQ(m_settings.SaveHosts(), TRUE);
+    const FriendNickMap expected = {{L"AWAY", L"Away friend"}, {L"HERE", L"HERE"}, {L"Pc7", L"Seven"}};
+    EXPECT_EQ(StoredFriends(), expected);
+    EXPECT_TRUE(testreg::SubkeyNames(HKEY_LOCAL_MACHINE, kHostsKey).empty());
+}
+
+TEST_F(HostStoreTest, SaveNickStoresTheNickUnlessItCannotWrite) {
+    EXPECT_EQ(m_settings.SaveNick(L"PC1", L"Alice"), TRUE);
+    ASSERT_EQ(testreg::DenyWrites(HKEY_LOCAL_MACHINE, kHostsKey), ERROR_SUCCESS);
+    EXPECT_EQ(m_settings.SaveNick(L"PC1", L"Bob"), FALSE);
+    EXPECT_EQ(m_settings.FriendNicks, (FriendNickMap{{L"PC1", L"Alice"}}));
+    EXPECT_EQ(StoredFriends(), (FriendNickMap{{L"PC1", L"Alice"}}));
 }
 
 }  // namespace

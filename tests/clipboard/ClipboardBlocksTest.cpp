@@ -1,8 +1,10 @@
-// The portable rules of file lists: DROPFILES blocks from any application, the blocks this
-// program writes, network paths from the system's answers (passed in), and the "Shell IDList Array".
+// The portable rules of clipboard blocks: DROPFILES lists from any application, the lists this
+// program writes, network paths from the system's answers (passed in), the "Shell IDList Array",
+// and format names with the "/"-joined format list text.
 #include <gtest/gtest.h>
 
 #include "clipboard/FileListBlocks.h"
+#include "clipboard/FormatNames.h"
 
 namespace {
 
@@ -130,6 +132,21 @@ TEST(IdListArray, LaysOutTheParsedItemsAfterTheDesktopAndReadsThemBack) {
         EXPECT_FALSE(ReadIdListArray(bad)) << "offset " << at;
     }
     EXPECT_FALSE(ReadIdListArray(ByteBlock{1, 0, 0}));
+}
+
+TEST(FormatNames, PredefinedNamesInAnyLetterCaseAndListsWithoutEmptyNames) {
+    for (const auto& [name, id] : {std::pair{u"cf_text", 1u}, {u"Cf_HDrop", 15u}, {u"cf_dspenhmetafile", 142u},
+                                   {u"HTML Format", 0u}, {u"CF_TEXTX", 0u}, {u"CF_TEX", 0u}, {u"", 0u}}) {
+        EXPECT_EQ(StandardFormatOfName(name), id) << id;
+        if (id) EXPECT_EQ(StandardFormatOfName(StandardNameOfFormat(id)), id);
+    }
+    for (std::uint32_t id : {0u, 18u, 0xC000u}) EXPECT_EQ(StandardNameOfFormat(id), nullptr) << id;
+
+    std::u16string list;
+    for (const char16_t* name : {u"CF_UNICODETEXT", u"CF_LOCALE", kUnknownFormatName}) AppendFormatName(list, name);
+    EXPECT_EQ(list, u"CF_UNICODETEXT/CF_LOCALE/(Unknown)");
+    EXPECT_EQ(SplitFormatList(u"/A//B/"), (std::vector<std::u16string>{u"A", u"B"}));
+    EXPECT_TRUE(SplitFormatList(u"").empty());
 }
 
 }  // namespace
