@@ -36,7 +36,7 @@ public:
     CClipboardChain* chain;
     bool swallows = false;
     HWND next = nullptr;
-    int draws = 0, changes = 0;
+    int draws = 0;
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -45,7 +45,6 @@ protected:
             if (chain) chain->OnDrawClipboard(Hwnd());
             else if (!swallows && ::IsWindow(next)) ::SendMessageW(next, message, wParam, lParam);
         } else if (message == WM_CHANGECBCHAIN) {
-            ++changes;
             if (chain) chain->OnChangeCBChain(Hwnd(), HWND(wParam), HWND(lParam));
             else if (HWND(wParam) == next) next = HWND(lParam);
             else if (next) ::SendMessageW(next, message, wParam, lParam);
@@ -100,14 +99,10 @@ TEST_F(ClipboardChainTest, ViewersJoinInFrontAndThoseThatLeaveAreSplicedOut) {
     EXPECT_EQ(first.next, third.Hwnd());
     first.LeaveChain();  // own -> third
     EXPECT_EQ(chain.NextViewer(), third.Hwnd());
-    EXPECT_EQ(third.changes, 0);
     const int before = third.draws;
     ::SendMessageW(own.Hwnd(), WM_DRAWCLIPBOARD, 0, 0);
     EXPECT_EQ(third.draws, before + 1);
     EXPECT_TRUE(Traced().empty());
-
-    ::SendMessageW(own.Hwnd(), WM_CHANGECBCHAIN, WPARAM(own.Hwnd()), 0);
-    EXPECT_EQ(Traced(), std::vector<std::wstring>{L"Pelko is being removed from the clipboard chain(WM_CHANGECBCHAIN)!"});
 }
 
 TEST_F(ClipboardChainTest, BehindASwallowingNeighbourTheWatchdogRegistersAgainAtTheSeventeenthTick) {
@@ -119,7 +114,7 @@ TEST_F(ClipboardChainTest, BehindASwallowingNeighbourTheWatchdogRegistersAgainAt
     EXPECT_EQ(::GetClipboardViewer(), own.Hwnd());
     EXPECT_EQ(chain.NextViewer(), first.Hwnd());
     EXPECT_EQ(first.draws, 1 + 17);  // its own joining, then one probe a tick
-    wchar_t absent[200];
+    wchar_t absent[200];  // one a tick, naming the viewer in front, then the registration
     _snwprintf(absent, 200, L"Pelko is not in the clipboard chain!  The first viewer is hWnd=%X; Name=[Swallower]",
                unsigned(UINT_PTR(first.Hwnd())));
     std::vector<std::wstring> expected(17, absent);
@@ -127,17 +122,6 @@ TEST_F(ClipboardChainTest, BehindASwallowingNeighbourTheWatchdogRegistersAgainAt
     EXPECT_EQ(Traced(), expected);
     Tick();  // first again: nothing to say
     EXPECT_TRUE(Traced().empty());
-}
-
-TEST_F(ClipboardChainTest, AnAbsenceEndsWhenTheProbeReachesTheWindowAgain) {
-    ASSERT_TRUE(own.Create(L"Own"));
-    ASSERT_TRUE(first.Create(L"Moody", true));
-    Tick(3);
-    first.swallows = false;
-    Tick();
-    EXPECT_EQ(chain.AbsenceCount(), 0);
-    EXPECT_EQ(::GetClipboardViewer(), first.Hwnd());  // no registration needed
-    EXPECT_EQ(Traced().back(), L"Pelko APPEARED AGAIN in the clipboard chain!");
 }
 
 TEST_F(ClipboardChainTest, AFileListCopiedWithoutTextGetsItsTextFormWhileTheSettingIsOn) {
@@ -153,8 +137,8 @@ TEST_F(ClipboardChainTest, AFileListCopiedWithoutTextGetsItsTextFormWhileTheSett
         if (row.withText) formats.emplace_back(CF_UNICODETEXT, CClipboardContents::Text(L"carried"));
         CClipboardContents contents(formats);
         ASSERT_TRUE(contents.filled);
-        ASSERT_TRUE(uitest::PumpUntil([&] { return own.draws > before; }));
-        ASSERT_TRUE(uitest::PumpUntil([&] { return ::IsClipboardFormatAvailable(CF_UNICODETEXT) || !row.setting; }));
+        // The copy's notification, and with the setting on the text there or added.
+        ASSERT_TRUE(uitest::PumpUntil([&] { return own.draws > before && (!row.setting || ::IsClipboardFormatAvailable(CF_UNICODETEXT)); }));
         ASSERT_TRUE(::OpenClipboard(nullptr));
         const HANDLE text = ::GetClipboardData(CF_UNICODETEXT);
         EXPECT_EQ(text ? testutil::WideTextOf(text) : L"<none>", row.text);

