@@ -18,9 +18,6 @@
 
 namespace {
 
-using testutil::BytesOf;
-using testutil::WideTextOf;
-
 bool IsMovable(HGLOBAL block) {
     void* data = ::GlobalLock(block);
     ::GlobalUnlock(block);
@@ -55,7 +52,7 @@ TEST_F(LocalClipboardTest, TheListNamesEveryFormatOnTheClipboardAndEachCanBeRead
     const HWND owner = ::GetClipboardOwner();
     UniqueGlobal text(m_clipboard.GetClipboardData(L"cf_unicodetext"));
     EXPECT_TRUE(IsMovable(text.Get()));
-    EXPECT_EQ(WideTextOf(text.Get()), L"Pelko says hello");
+    EXPECT_EQ(testutil::WideTextOf(text.Get()), L"Pelko says hello");
     EXPECT_EQ(testutil::AnsiTextOf(UniqueGlobal(m_clipboard.GetClipboardData(L"HTML Format")).Get()), "<b>");
     for (const wchar_t* absent : {L"CF_WAVE", L"Pelko Format Nobody Uses", L""})
         EXPECT_EQ(m_clipboard.GetClipboardData(absent), nullptr);
@@ -69,7 +66,7 @@ TEST_F(LocalClipboardTest, TheListNamesEveryFormatOnTheClipboardAndEachCanBeRead
         EXPECT_EQ(ReadDropFileList(drop.Get()), (std::vector<std::u16string>{first, u"C:\\"}));
     }
     // Wine's data object gives no CF_DIB: it is copied from the clipboard, which is closed again.
-    EXPECT_EQ(BytesOf(UniqueGlobal(m_clipboard.GetClipboardData(L"CF_DIB")).Get()), dib);
+    EXPECT_EQ(testutil::BytesOf(UniqueGlobal(m_clipboard.GetClipboardData(L"CF_DIB")).Get()), dib);
     CClipboardContents empty({});
     ASSERT_TRUE(empty.filled);  // a window could open the clipboard
     EXPECT_TRUE(m_clipboard.GetLocalClipInfo(list));
