@@ -1,286 +1,194 @@
-// The settings record against the registry of the test prefix: defaults on a first start, the
-// colour's byte order, the Run entry, Save and Load, and the key holder RegKey.
+// The settings record against the test prefix's registry: each option's default, stored value
+// and saved value, the lock at the start of a run, the Run entry, the sound events, and the
+// friends store (Software\Pelko\Hosts) loaded, rewritten from the host table, and a nick stored.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cwctype>
-#include <ostream>
-#include <string>
-#include <vector>
 
 #include "../support/RegistryHelpers.h"
 #include "../support/RegistryTestLock.h"
 #include "../support/TestHelpers.h"
-#include "settings/RegKey.h"
+#include "protocol/Hosts.h"
 #include "settings/Settings.h"
 
 namespace {
 
-using testutil::Sorted;
-
 constexpr wchar_t kSettingsKey[] = L"Software\\Pelko";
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t kScratchKey[] = L"Software\\PelkoTestScratch";
-constexpr COLORREF kDefaultColor = 0x00344220;  // red 0x20, green 0x42, blue 0x34
+const std::wstring kScheme = L"AppEvents\\Schemes\\Apps\\Pelko", kLabels = L"AppEvents\\EventLabels";
+const std::vector<std::wstring> kEvents = {L"PelkoDataRequested", L"PelkoDataTransmitted", L"PelkoNewFriend",
+                                           L"PelkoReadyToTransfer", L"PelkoTaskFailed", L"PelkoTransferCompleted"};
 
-// The record's number and flag fields, compared in one go.
-struct Fields {
-    DWORD Timeout, UDPPort, TCPPort;
-    COLORREF BaseColor;
-    BOOL Autorun, AddFilenameAsText, ConvertFilenameToUNC, AcceptFriendsOnly, ShowFriendsOnly, StartLocked, Locked;
-    bool operator==(const Fields&) const = default;
-};
-Fields FieldsOf(const CSettings& s) {
-    return {s.Timeout, s.UDPPort, s.TCPPort, s.BaseColor, s.Autorun, s.AddFilenameAsText, s.ConvertFilenameToUNC,
-            s.AcceptFriendsOnly, s.ShowFriendsOnly, s.StartLocked, s.Locked};
+std::wstring Text(HKEY root, const std::wstring& path, const wchar_t* name = nullptr) {
+    const auto value = testreg::GetValue(root, path.c_str(), name);
+    return value ? value->Text() : L"<absent>";
 }
-void PrintTo(const Fields& f, std::ostream* out) {
-    *out << "{Timeout " << f.Timeout << ", UDPPort " << f.UDPPort << ", TCPPort " << f.TCPPort << ", BaseColor 0x"
-         << std::hex << f.BaseColor << std::dec << ", Autorun " << f.Autorun << ", AddFilenameAsText "
-         << f.AddFilenameAsText << ", ConvertFilenameToUNC " << f.ConvertFilenameToUNC << ", AcceptFriendsOnly "
-         << f.AcceptFriendsOnly << ", ShowFriendsOnly " << f.ShowFriendsOnly << ", StartLocked " << f.StartLocked
-         << ", Locked " << f.Locked << "}";
-}
-// What Load gives on a first start.
-constexpr Fields kLoadedDefaults = {7000, 4000, 4001, kDefaultColor, FALSE, TRUE, TRUE, FALSE, TRUE, FALSE, FALSE};
 
-LONG SetSetting(const wchar_t* name, DWORD value) { return testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, name, value); }
-
-// Every test starts without the settings key and without the Run entry, and leaves none behind.
+// Every test starts without the settings key, the Run entry and the sound events, and leaves none.
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override { Clean(); }
     void TearDown() override { Clean(); }
     static void Clean() {
         testreg::DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey);
-        testreg::DeleteTree(HKEY_LOCAL_MACHINE, kScratchKey);
+        testreg::DeleteTree(HKEY_CURRENT_USER, kScheme.c_str());
+        for (const auto& event : kEvents) testreg::DeleteTree(HKEY_CURRENT_USER, (kLabels + L"\\" + event).c_str());
         HKEY run = nullptr;
-        if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_ALL_ACCESS, &run) == ERROR_SUCCESS) {
-            ::RegDeleteValueW(run, L"Pelko");
-            ::RegCloseKey(run);
-        }
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_ALL_ACCESS, &run) != ERROR_SUCCESS) return;
+        ::RegDeleteValueW(run, L"Pelko");
+        ::RegCloseKey(run);
     }
     RegistryTestLock m_lock;
 };
 
-TEST_F(SettingsTest, ConstructorValues) {
-    CSettings settings;
-    EXPECT_EQ(FieldsOf(settings), (Fields{0, 4000, 4001, 0, FALSE, TRUE, TRUE, FALSE, TRUE, FALSE, FALSE}));
-    EXPECT_TRUE(settings.FriendNicks.empty());
-    EXPECT_TRUE(settings.LocalName.empty());
-}
-
-TEST_F(SettingsTest, FirstStartWithoutKeysGivesExactlyTheDefaults) {
-    CSettings settings;
-    settings.FriendNicks[L"PC1"] = L"Alice";  // Load leaves the friends alone
-    settings.Autorun = TRUE;
-    settings.UDPPort = 1;
-    settings.ShowFriendsOnly = FALSE;
-    EXPECT_EQ(settings.Load(), TRUE);
-    EXPECT_EQ(FieldsOf(settings), kLoadedDefaults);
-    EXPECT_EQ(settings.LocalName, testutil::ComputerName());
-    EXPECT_EQ(settings.FriendNicks, (FriendNickMap{{L"PC1", L"Alice"}}));
-    // Loading writes nothing.
-    EXPECT_FALSE(testreg::KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
-}
-
-TEST_F(SettingsTest, WithoutTheKeyTheLockStateIsKept) {
-    CSettings settings;
-    settings.Locked = TRUE;
-    settings.Load();
-    EXPECT_EQ(settings.Locked, TRUE);
-}
-
-TEST_F(SettingsTest, StoredValuesReplaceTheDefaults) {
-    ASSERT_EQ(SetSetting(L"AddFilenameAsText", 0), ERROR_SUCCESS);
-    SetSetting(L"ConvertFilenameToUNC", 0);
-    SetSetting(L"ShowFriendsOnly", 0);
-    SetSetting(L"AcceptFriendsOnly", 1);
-    SetSetting(L"StartLocked", 1);
-    SetSetting(L"UDPPort", 70000);  // no bounds applied
-    SetSetting(L"TCPPort", 5001);
-    SetSetting(L"Timeout", 0xFFFFFFFF);
-    CSettings settings;
-    settings.Load();
-    // The colour is absent: its default. The stored StartLocked locks the first load.
-    EXPECT_EQ(FieldsOf(settings), (Fields{0xFFFFFFFF, 70000, 5001, kDefaultColor, FALSE, FALSE, FALSE, TRUE, FALSE, TRUE, TRUE}));
-}
-
-// The stored number is red, green, blue from the high byte down; the top byte is ignored.
-TEST_F(SettingsTest, BaseColorIsStoredRedGreenBlueFromTheHighByteDown) {
-    const struct { DWORD stored; COLORREF expected; } rows[] = {{0x00102030, 0x00302010}, {0xA5102030, 0x00302010}};
+TEST_F(SettingsTest, EachOptionHasItsDefaultIsReadAndIsSavedBack) {
+    const struct { const wchar_t* name; Relaxed<DWORD> CSettings::*number; Relaxed<BOOL> CSettings::*flag;
+                   DWORD byDefault, stored, loaded, changed, saved; } rows[] = {
+        {L"UDPPort", &CSettings::UDPPort, nullptr, 4000, 70000, 70000, 14000, 14000},  // no bounds applied
+        {L"TCPPort", &CSettings::TCPPort, nullptr, 4001, 5001, 5001, 14001, 14001},
+        {L"Timeout", &CSettings::Timeout, nullptr, 7000, 0xFFFFFFFF, 0xFFFFFFFF, 9000, 9000},
+        {L"AddFilenameAsText", nullptr, &CSettings::AddFilenameAsText, TRUE, 0, FALSE, TRUE, TRUE},
+        {L"ConvertFilenameToUNC", nullptr, &CSettings::ConvertFilenameToUNC, TRUE, 0, FALSE, TRUE, TRUE},
+        {L"ShowFriendsOnly", nullptr, &CSettings::ShowFriendsOnly, TRUE, 0, FALSE, TRUE, TRUE},
+        {L"AcceptFriendsOnly", nullptr, &CSettings::AcceptFriendsOnly, FALSE, 1, TRUE, FALSE, FALSE},
+        {L"StartLocked", nullptr, &CSettings::StartLocked, FALSE, 1, TRUE, FALSE, FALSE},
+        // Stored red, green, blue from the high byte down, the top byte ignored; never saved.
+        {L"BaseColor", &CSettings::BaseColor, nullptr, RGB(0x20, 0x42, 0x34), 0xA5102030, RGB(0x10, 0x20, 0x30), 1, 0xA5102030},
+    };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.stored);
-        ASSERT_EQ(SetSetting(L"BaseColor", row.stored), ERROR_SUCCESS);
+        SCOPED_TRACE(testing::Message() << row.name);
+        Clean();
         CSettings settings;
+        auto value = [&] { return row.number ? DWORD(settings.*row.number) : DWORD(settings.*row.flag); };
         settings.Load();
-        EXPECT_EQ(settings.BaseColor, row.expected);
-        EXPECT_EQ(GetRValue(settings.BaseColor), 0x10);
+        EXPECT_EQ(value(), row.byDefault);
+        testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, row.name, row.stored);
+        settings.Load();
+        EXPECT_EQ(value(), row.loaded);
+        if (row.number) settings.*row.number = row.changed;
+        else settings.*row.flag = BOOL(row.changed);
+        settings.Save();
+        EXPECT_EQ(testreg::GetValue(HKEY_LOCAL_MACHINE, kSettingsKey, row.name)->Dword(), row.saved);
     }
 }
 
-TEST_F(SettingsTest, ValuesThatAreNotFourByteNumbersKeepTheDefaults) {
-    testreg::SetString(HKEY_LOCAL_MACHINE, kSettingsKey, L"UDPPort", L"5000");
-    const BYTE eight[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    testreg::SetValue(HKEY_LOCAL_MACHINE, kSettingsKey, L"TCPPort", REG_BINARY, eight, sizeof eight);
-    const WORD two = 0;
-    testreg::SetValue(HKEY_LOCAL_MACHINE, kSettingsKey, L"ShowFriendsOnly", REG_BINARY, &two, sizeof two);
-    const DWORD colour = 0x00102030;
-    testreg::SetValue(HKEY_LOCAL_MACHINE, kSettingsKey, L"BaseColor", REG_BINARY, &colour, sizeof colour);
-    SetSetting(L"Timeout", 1234);  // a good one among them
-    CSettings settings;
-    settings.Load();
-    Fields expected = kLoadedDefaults;
-    expected.Timeout = 1234;
-    EXPECT_EQ(FieldsOf(settings), expected);
+// The Options page loads again each time it is shown; by then the tray menu owns the lock.
+TEST_F(SettingsTest, StartLockedLocksOnlyAtTheStartOfARun) {
+    CSettings firstRun, nextRun;
+    firstRun.Load();
+    firstRun.StartLocked = TRUE;
+    firstRun.Save();
+    firstRun.Load();
+    EXPECT_EQ(firstRun.Locked, FALSE);
+    nextRun.Load();
+    EXPECT_EQ(nextRun.Locked, TRUE);
+    nextRun.Locked = FALSE;  // unlocked in the tray menu
+    nextRun.Load();
+    EXPECT_EQ(nextRun.Locked, FALSE);
 }
 
-TEST_F(SettingsTest, StartLockedSetsTheLockOnlyAtTheFirstLoad) {
-    SetSetting(L"StartLocked", 1);
-    CSettings settings;
-    settings.Load();
-    EXPECT_EQ(settings.Locked, TRUE);
-    settings.Locked = FALSE;  // the user unlocks in the tray menu, then shows the Options page
-    settings.Load();
-    EXPECT_EQ(settings.Locked, FALSE);
-    EXPECT_EQ(settings.StartLocked, TRUE);
-}
-
-TEST_F(SettingsTest, StartLockedSavedDuringTheRunTakesEffectAtTheNextStart) {
-    CSettings running;
-    running.Load();  // first start: no key
-    running.StartLocked = TRUE;
-    running.Save();
-    running.Load();  // the Options page is shown again
-    EXPECT_EQ(running.Locked, FALSE);
-
-    CSettings nextStart;
-    nextStart.Load();
-    EXPECT_EQ(nextStart.Locked, TRUE);
-}
-
-TEST_F(SettingsTest, SaveThenLoadRoundTrip) {
-    CSettings saved;
-    saved.Load();
-    saved.AddFilenameAsText = FALSE;
-    saved.ConvertFilenameToUNC = FALSE;
-    saved.ShowFriendsOnly = FALSE;
-    saved.AcceptFriendsOnly = TRUE;
-    saved.StartLocked = TRUE;
-    saved.UDPPort = 14000;
-    saved.TCPPort = 14001;
-    saved.Timeout = 9000;
-    saved.BaseColor = RGB(1, 2, 3);      // never written
-    saved.Locked = TRUE;                 // never written
-    saved.FriendNicks[L"PC9"] = L"Nine"; // not written by Save
-    EXPECT_EQ(saved.Save(), TRUE);
-
-    // Exactly the eight values (Wine enumerates them alphabetically).
-    EXPECT_EQ(Sorted(testreg::ValueNames(HKEY_LOCAL_MACHINE, kSettingsKey)),
-              (std::vector<std::wstring>{L"AcceptFriendsOnly", L"AddFilenameAsText", L"ConvertFilenameToUNC",
-                                         L"ShowFriendsOnly", L"StartLocked", L"TCPPort", L"Timeout", L"UDPPort"}));
-    auto udp = testreg::GetValue(HKEY_LOCAL_MACHINE, kSettingsKey, L"UDPPort");
-    ASSERT_TRUE(udp);
-    EXPECT_EQ(udp->type, DWORD(REG_DWORD));
-    EXPECT_EQ(udp->Dword(), 14000u);
-    EXPECT_TRUE(testreg::SubkeyNames(HKEY_LOCAL_MACHINE, kSettingsKey).empty());
-
-    CSettings loaded;
-    loaded.Load();
-    EXPECT_EQ(FieldsOf(loaded), (Fields{9000, 14000, 14001, kDefaultColor, FALSE, FALSE, FALSE, TRUE, FALSE, TRUE, TRUE}));
-    EXPECT_TRUE(loaded.FriendNicks.empty());
-}
-
-TEST_F(SettingsTest, AutorunWritesTheProgramPathUnderTheUsersRunKey) {
-    CSettings settings;
-    settings.Load();
-    settings.Autorun = TRUE;
-    settings.Save();
-    auto value = testreg::GetValue(HKEY_CURRENT_USER, kRunKey, L"Pelko");
-    ASSERT_TRUE(value);
-    EXPECT_EQ(value->type, DWORD(REG_SZ));
-    const std::wstring path = testutil::ProgramPath();
-    EXPECT_EQ(value->data.size(), (path.size() + 1) * sizeof(wchar_t));  // the null is counted
-    EXPECT_EQ(value->Text(), path);
-    EXPECT_FALSE(testreg::GetValue(HKEY_LOCAL_MACHINE, kRunKey, L"Pelko"));  // NT family: the user's key
-
-    CSettings loaded;
-    loaded.Load();
-    EXPECT_EQ(loaded.Autorun, TRUE);
-}
-
-TEST_F(SettingsTest, RunValueInOtherLetterCaseCountsAsOurs) {
-    std::wstring path = testutil::ProgramPath();
-    for (auto& c : path) c = static_cast<wchar_t>(std::towupper(c));
-    ASSERT_NE(path, testutil::ProgramPath());
-    testreg::SetString(HKEY_CURRENT_USER, kRunKey, L"Pelko", path);
-    CSettings settings;
-    settings.Load();
-    EXPECT_EQ(settings.Autorun, TRUE);
-}
-
-TEST_F(SettingsTest, RunValueNamingAnotherProgramIsNotOursAndSaveDeletesIt) {
-    testreg::SetString(HKEY_CURRENT_USER, kRunKey, L"Pelko", L"C:\\elsewhere\\pelko.exe");
+TEST_F(SettingsTest, AutorunIsTheRunEntryNamingThisProgramInAnyLetterCase) {
     CSettings settings;
     settings.Load();
     EXPECT_EQ(settings.Autorun, FALSE);
+    settings.Autorun = TRUE;
+    settings.Save();
+    std::wstring path = Text(HKEY_CURRENT_USER, kRunKey, L"Pelko");
+    EXPECT_EQ(path, testutil::ProgramPath());
+    for (auto& c : path) c = wchar_t(std::towupper(c));
+    for (const auto& [stored, ours] : {std::pair{path, TRUE}, {std::wstring(L"C:\\elsewhere\\pelko.exe"), FALSE}}) {
+        testreg::SetString(HKEY_CURRENT_USER, kRunKey, L"Pelko", stored);
+        settings.Load();
+        EXPECT_EQ(settings.Autorun, ours);
+    }
     settings.Save();
     EXPECT_FALSE(testreg::GetValue(HKEY_CURRENT_USER, kRunKey, L"Pelko"));
 }
 
-TEST_F(SettingsTest, SaveWithoutAutorunAndWithoutRunValueChangesNothing) {
-    const auto before = testreg::ValueNames(HKEY_CURRENT_USER, kRunKey);
-    CSettings settings;
-    settings.Load();
-    EXPECT_EQ(settings.Save(), TRUE);
-    EXPECT_EQ(testreg::ValueNames(HKEY_CURRENT_USER, kRunKey), before);
+TEST_F(SettingsTest, SoundEventsAreRegisteredAtTheFirstStartAndTheUsersChoiceKeptLater) {
+    HKEY labels = nullptr;  // the system's key; the test prefix may lack it
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kLabels.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &labels, nullptr), 0);
+    ::RegCloseKey(labels);
+    CSettings().RegisterSoundEvents();
+    EXPECT_EQ(Text(HKEY_CURRENT_USER, kScheme), L"Pelko Network Clipboard");
+    EXPECT_EQ(testutil::Sorted(testreg::SubkeyNames(HKEY_CURRENT_USER, kScheme.c_str())), kEvents);
+    EXPECT_EQ(Text(HKEY_CURRENT_USER, kLabels + L"\\PelkoDataTransmitted"), L"Pelko - Data Transmitted");
+    const std::wstring ready = kScheme + L"\\PelkoReadyToTransfer\\.", sound = testutil::ProgramFolderFile(L"ReadyToTransfer.wav");
+    EXPECT_EQ(Text(HKEY_CURRENT_USER, ready + L"Default"), sound);
+    EXPECT_EQ(Text(HKEY_CURRENT_USER, ready + L"Current"), sound);
+    const std::wstring chosen = kScheme + L"\\PelkoNewFriend\\.Current";
+    testreg::SetString(HKEY_CURRENT_USER, chosen.c_str(), nullptr, L"C:\\sounds\\chime.wav");
+    CSettings().RegisterSoundEvents();  // a later start
+    EXPECT_EQ(Text(HKEY_CURRENT_USER, chosen), L"C:\\sounds\\chime.wav");
 }
 
-TEST_F(SettingsTest, KeyWithoutFullAccessLoadsLikeAMissingKeyAndSaveChangesNothing) {
-    SetSetting(L"UDPPort", 14000);
-    SetSetting(L"StartLocked", 1);
-    ASSERT_EQ(testreg::DenyWrites(HKEY_LOCAL_MACHINE, kSettingsKey), ERROR_SUCCESS);
-    CSettings settings;
-    settings.Load();
-    EXPECT_EQ(FieldsOf(settings), kLoadedDefaults);
+// ---------------------------------------------------------------- the friends store
 
-    settings.TCPPort = 5555;
-    EXPECT_EQ(settings.Save(), TRUE);
-    EXPECT_EQ(Sorted(testreg::ValueNames(HKEY_LOCAL_MACHINE, kSettingsKey)),
-              (std::vector<std::wstring>{L"StartLocked", L"UDPPort"}));
+constexpr wchar_t kHostsKey[] = L"Software\\Pelko\\Hosts";
+using Stored = std::vector<std::pair<std::wstring, std::wstring>>;
+
+void Store(const Stored& values) {
+    testreg::DeleteTree(HKEY_LOCAL_MACHINE, kHostsKey);
+    for (const auto& [name, nick] : values) testreg::SetString(HKEY_LOCAL_MACHINE, kHostsKey, name.c_str(), nick);
+}
+FriendNickMap StoredFriends() {
+    FriendNickMap stored;
+    for (const auto& name : testreg::ValueNames(HKEY_LOCAL_MACHINE, kHostsKey))
+        stored[name] = testreg::GetValue(HKEY_LOCAL_MACHINE, kHostsKey, name.c_str())->Text();
+    return stored;
 }
 
-// --- RegKey
+class HostStoreTest : public SettingsTest {
+protected:
+    CSettings m_settings;
+    Hosts m_hosts{m_settings};
+};
 
-TEST_F(SettingsTest, RegKeyOpenFailureKeepsTheHeldKey) {
-    testreg::SetDword(HKEY_LOCAL_MACHINE, kScratchKey, L"Marker", 7);
-    RegKey key;
-    EXPECT_FALSE(key.IsOpen());
-    ASSERT_EQ(key.Open(HKEY_LOCAL_MACHINE, kScratchKey, KEY_READ), ERROR_SUCCESS);
-    const HKEY held = key.Get();
-    EXPECT_EQ(key.Open(HKEY_LOCAL_MACHINE, L"Software\\PelkoTestScratch\\Missing", KEY_READ),
-              LONG(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(key.Get(), held);
-    DWORD marker = 0, size = sizeof marker;
-    EXPECT_EQ(::RegQueryValueExW(key.Get(), L"Marker", nullptr, nullptr, reinterpret_cast<BYTE*>(&marker), &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(marker, 7u);
-    key.Close();
-    EXPECT_FALSE(key.IsOpen());
+// Loading stops at the first name (128 characters or more) or nick (1024 or more) that does not
+// fit; the names sort as written, since Windows enumerates values as written, Wine alphabetically.
+TEST_F(HostStoreTest, FriendsLoadWithTheirNicksUpToOneThatDoesNotFit) {
+    const std::wstring longestName(127, L'N'), longestNick(1023, L'x');
+    const struct { const char* name; Stored stored; FriendNickMap loaded; } rows[] = {
+        {"no key", {}, {}},
+        {"two friends", {{L"PC1", L"Alice"}, {L"PC2", L"PC2"}}, {{L"PC1", L"Alice"}, {L"PC2", L"PC2"}}},
+        {"nick too long", {{L"A1", L"Alice"}, {L"B2", std::wstring(1024, L'n')}, {L"C3", L"Carol"}}, {{L"A1", L"Alice"}}},
+        {"name too long", {{L"A1", L"Alice"}, {L"B" + std::wstring(127, L'2'), L"Bob"}, {L"C3", L"C"}}, {{L"A1", L"Alice"}}},
+        {"the longest that fit", {{longestName, longestNick}}, {{longestName, longestNick}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Store(row.stored);
+        m_settings.FriendNicks[L"OLD"] = L"old";
+        EXPECT_EQ(m_settings.LoadHosts(), TRUE);
+        EXPECT_EQ(m_settings.FriendNicks, row.loaded);
+    }
 }
 
-TEST_F(SettingsTest, RegKeyDeleteSubtreeRemovesEverythingBelow) {
-    testreg::SetDword(HKEY_LOCAL_MACHINE, L"Software\\PelkoTestScratch\\Tree", L"v", 1);
-    testreg::SetDword(HKEY_LOCAL_MACHINE, L"Software\\PelkoTestScratch\\Tree\\A", L"v", 1);
-    testreg::SetDword(HKEY_LOCAL_MACHINE, L"Software\\PelkoTestScratch\\Tree\\A\\A1\\A11", L"v", 1);
-    testreg::SetDword(HKEY_LOCAL_MACHINE, L"Software\\PelkoTestScratch\\Tree\\B", L"v", 1);
-    testreg::SetDword(HKEY_LOCAL_MACHINE, L"Software\\PelkoTestScratch\\Sibling", L"v", 1);
-    RegKey key;
-    ASSERT_EQ(key.Open(HKEY_LOCAL_MACHINE, kScratchKey, KEY_ALL_ACCESS), ERROR_SUCCESS);
-    EXPECT_EQ(key.DeleteSubtree(L"Tree"), ERROR_SUCCESS);
-    EXPECT_EQ(testreg::SubkeyNames(HKEY_LOCAL_MACHINE, kScratchKey), std::vector<std::wstring>{L"Sibling"});
-    EXPECT_EQ(key.DeleteSubtree(L"Tree"), LONG(ERROR_FILE_NOT_FOUND));
+TEST_F(HostStoreTest, SavingWritesThePresentFriendsAndKeepsTheAbsentOnes) {
+    Store({{L"AWAY", L"Away friend"}, {L"GONE", L"Gone friend"}, {L"STALE", L"stale"}});
+    testreg::SetDword(HKEY_LOCAL_MACHINE, L"Software\\Pelko\\Hosts\\Sub\\Deeper", L"v", 1);
+    m_settings.LoadHosts();
+    m_settings.FriendNicks.erase(L"STALE");
+    const struct { const wchar_t* name; const wchar_t* nick; BOOL isFriend; } present[] = {
+        {L"GONE", nullptr, FALSE}, {L"HERE", nullptr, TRUE}, {L"PC1", L"Eve", FALSE},
+        {L"Pc7", L"Seven", TRUE}, {L"PC7", L"Other", TRUE},  // one registry value: the first keeps it
+    };
+    for (DWORD i = 0; i < std::size(present); ++i) {
+        m_hosts.AddHost(i, present[i].name);
+        if (present[i].nick) m_hosts.RenameHost(i, present[i].nick);  // stored at once, friend or not
+        m_hosts.SetFriend(i, present[i].isFriend);
+    }
+    EXPECT_EQ(StoredFriends().at(L"PC1"), L"Eve");
+    m_hosts.RemoveHost(0);  // unmarked, then it left
+    EXPECT_EQ(m_settings.SaveHosts(), TRUE);  // without a table nothing is written
+    EXPECT_EQ(StoredFriends().count(L"STALE"), 1u);
+    m_settings.SetHostTable(&m_hosts);
+    EXPECT_EQ(m_settings.SaveHosts(), TRUE);
+    const FriendNickMap expected = {{L"AWAY", L"Away friend"}, {L"HERE", L"HERE"}, {L"Pc7", L"Seven"}};
+    EXPECT_EQ(StoredFriends(), expected);
+    EXPECT_TRUE(testreg::SubkeyNames(HKEY_LOCAL_MACHINE, kHostsKey).empty());
 }
 
 }  // namespace
