@@ -10,7 +10,6 @@
 #include "protocol/Hosts.h"
 #include "settings/Settings.h"
 #include "support/RegistryHelpers.h"
-#include "support/RegistryTestLock.h"
 #include "support/TestHelpers.h"
 
 TEST(Hosts, ListsEachAddressOnceAndTellsTheWindowInOrder) {
@@ -58,7 +57,6 @@ TEST(Hosts, ListsEachAddressOnceAndTellsTheWindowInOrder) {
 }
 
 TEST(Hosts, RenameStoresTheNickOrKeepsTheOldOneWhenItCannotBeStored) {
-    RegistryTestLock lock;
     testreg::DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Pelko");
     CSettings settings;
     Hosts hosts{settings};

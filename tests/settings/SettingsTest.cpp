@@ -8,7 +8,6 @@
 #include <cwctype>
 
 #include "../support/RegistryHelpers.h"
-#include "../support/RegistryTestLock.h"
 #include "../support/TestHelpers.h"
 #include "protocol/Hosts.h"
 #include "settings/Settings.h"
@@ -40,7 +39,6 @@ protected:
         ::RegDeleteValueW(run, L"Pelko");
         ::RegCloseKey(run);
     }
-    RegistryTestLock m_lock;
 };
 
 TEST_F(SettingsTest, EachOptionHasItsDefaultIsReadAndIsSavedBack) {

@@ -17,13 +17,6 @@ inline void DeleteTree(HKEY root, const wchar_t* path) {
     ::RegDeleteKeyW(root, path);
 }
 
-inline bool KeyExists(HKEY root, const wchar_t* path) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    ::RegCloseKey(key);
-    return true;
-}
-
 inline LONG SetValue(HKEY root, const wchar_t* path, const wchar_t* name, DWORD type, const void* data,
                      DWORD bytes) {
     HKEY key = nullptr;
@@ -90,33 +83,23 @@ inline std::optional<Value> GetValue(HKEY root, const wchar_t* path, const wchar
     return value;
 }
 
-// The value names of a key in the order the registry enumerates them.
-inline std::vector<std::wstring> ValueNames(HKEY root, const wchar_t* path) {
+// The value names (or the subkey names) of a key, in the order the registry enumerates them.
+inline std::vector<std::wstring> Names(HKEY root, const wchar_t* path, bool subkeys) {
     std::vector<std::wstring> names;
     HKEY key = nullptr;
     if (::RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
     for (DWORD index = 0;; ++index) {
         wchar_t name[16384];
         DWORD length = 16384;
-        if (::RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        const LONG result = subkeys ? ::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr)
+                                    : ::RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result != ERROR_SUCCESS) break;
         names.emplace_back(name, length);
     }
     ::RegCloseKey(key);
     return names;
 }
-
-inline std::vector<std::wstring> SubkeyNames(HKEY root, const wchar_t* path) {
-    std::vector<std::wstring> names;
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[256];
-        DWORD length = 256;
-        if (::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        names.emplace_back(name, length);
-    }
-    ::RegCloseKey(key);
-    return names;
-}
+inline std::vector<std::wstring> ValueNames(HKEY root, const wchar_t* path) { return Names(root, path, false); }
+inline std::vector<std::wstring> SubkeyNames(HKEY root, const wchar_t* path) { return Names(root, path, true); }
 
 }  // namespace testreg

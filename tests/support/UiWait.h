@@ -26,33 +26,30 @@ inline std::wstring TextOf(HWND hwnd) {
     return text;
 }
 
-// A visible top-level window of this process with the class that the predicate accepts, or null.
-inline HWND FindProcessWindow(const wchar_t* className, const std::function<bool(HWND)>& accept = {}) {
+// Waits until a visible top-level window of this process has the class and passes the
+// predicate; null after the limit (or when stop is set).
+inline HWND WaitForProcessWindow(const wchar_t* className, const std::function<bool(HWND)>& accept = {},
+                                 const std::atomic<bool>* stop = nullptr, DWORD limitMs = kGenerousMs) {
     struct Search {
         const wchar_t* className;
         const std::function<bool(HWND)>* accept;
         HWND found;
     } search{className, &accept, nullptr};
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(hwnd, &pid);
-            if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd) || ClassOf(hwnd) != s->className) return TRUE;
-            if (*s->accept && !(*s->accept)(hwnd)) return TRUE;
-            s->found = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// Waits until such a window exists; null after the limit (or when stop is set).
-inline HWND WaitForProcessWindow(const wchar_t* className, const std::function<bool(HWND)>& accept = {},
-                                 const std::atomic<bool>* stop = nullptr, DWORD limitMs = kGenerousMs) {
     const ULONGLONG end = ::GetTickCount64() + limitMs;
     for (;;) {
-        if (HWND hwnd = FindProcessWindow(className, accept)) return hwnd;
+        ::EnumWindows(
+            [](HWND hwnd, LPARAM parameter) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(parameter);
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(hwnd, &pid);
+                if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd) || ClassOf(hwnd) != s->className ||
+                    (*s->accept && !(*s->accept)(hwnd)))
+                    return TRUE;
+                s->found = hwnd;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
         if ((stop && stop->load()) || ::GetTickCount64() > end) return nullptr;
         ::Sleep(10);
     }
