@@ -18,7 +18,6 @@ prints "LISTENING", and answers every TCP connection on 4001: cmd_GetInfo with t
     error:N:CMD  the error reply N to command CMD (4 or 6), everything else as in ok
 """
 
-import argparse
 import socket
 import struct
 import sys
@@ -94,10 +93,9 @@ def serve(conn, mode):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--announce-to", required=True)
-    parser.add_argument("mode")
-    args = parser.parse_args()
+    if len(sys.argv) != 4 or sys.argv[1] != "--announce-to":
+        sys.exit(__doc__)
+    announce_to, mode = sys.argv[2:]
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("", 4001))
@@ -105,14 +103,14 @@ def main():
     nick = "FAKEHOST".encode("utf-16-le")
     who = header(1, 0, 16, 0, 1) + nick + b"\0" * (32 - len(nick))
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as udp:
-        udp.sendto(who, (args.announce_to, 4000))
+        udp.sendto(who, (announce_to, 4000))
     print("LISTENING", flush=True)
     while True:
         conn, _ = listener.accept()
         def run(c=conn):
             with c:
                 try:
-                    serve(c, args.mode)
+                    serve(c, mode)
                 except OSError:
                     pass
         threading.Thread(target=run, daemon=True).start()

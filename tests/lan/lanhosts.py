@@ -1,20 +1,10 @@
 """A LAN of sandboxed Wine hosts for Pelko's multi-host tests (Python standard library only).
 
-    with Lan(2) as lan:
-        a, b = lan.hosts
-        a.reg_add(r"HKLM\\Software\\Pelko", "TCPPort", "REG_DWORD", "4001")   # before the start
-        a.start_program()                            # build/windows/pelko.exe, traced
-        a.trace.wait_for(r"^#00000000  ")           # decoded trace lines, whole and in order
-        a.driver_ok("wait", "--class", "Pelko Hidden Window Class")
-
-Each host has its own network namespace (lo, and eth0 with an address in a private /24 that exists
-only inside, joined to the others by a bridge in a namespace of its own), its own UTS and mount
-namespaces (host name, /etc/hosts, /etc/resolv.conf with nameserver 127.0.0.1), its own copy of
-the template Wine prefix, its own Xvfb and its own wineserver, started inside before any other
-Wine process (Wine's sockets belong to the server's namespace). No Wine process ever runs in the
-machine's own namespaces. close() tears everything down, also when a test fails; what a run killed
-outright left behind is removed by remove_stale_runs(). close() raises LanError if anything of
-the LAN is left.
+Each host has its own network namespace (lo, and eth0 on a private /24 that exists only inside,
+bridged to the others in a namespace of its own), its own host name, /etc/hosts and resolv.conf,
+its own copy of the template Wine prefix, Xvfb and wineserver (started inside first: Wine's
+sockets belong to the server's namespace). No Wine process runs in the machine's own namespaces.
+close() tears everything down, also when a test fails, and raises LanError if anything is left.
 """
 
 import atexit
@@ -72,10 +62,6 @@ def remove_stale_runs():
         if match and not _alive(int(match.group(2))):
             _kill_namespace_processes(match.group(1))
             _run(["ip", "netns", "del", match.group(1)], check=False)
-    for name in os.listdir(tempfile.gettempdir()):
-        match = re.match(r"^pelko-lan-(\d+)-", name)
-        if match and not _alive(int(match.group(1))):
-            shutil.rmtree(os.path.join(tempfile.gettempdir(), name), ignore_errors=True)
 
 
 def _kill_namespace_processes(netns):

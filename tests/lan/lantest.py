@@ -16,7 +16,6 @@ HIDDEN_CLASS = "Pelko Hidden Window Class"
 MAIN_CLASS = "Pelko Main Window Class"
 MENU_CLASS = "#32768"
 DIALOG_CLASS = "#32770"
-WM_OPENMAINWINDOW = 0x0400 + 4010
 # Generous limits: they only bound a wait for something that happens, they never time it.
 WAIT_MS, WAIT_S = 30000, 30
 

@@ -22,14 +22,11 @@ inline std::wstring ComputerName() {
     return std::wstring(name, length);
 }
 
-// The full path of the running test program.
+// The full path of the running test program, or of a file beside it.
 inline std::wstring ProgramPath() {
     wchar_t path[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::wstring(path, length);
+    return std::wstring(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
 }
-
-// A file in the test program's folder.
 inline std::wstring ProgramFolderFile(const std::wstring& file) {
     const std::wstring path = ProgramPath();
     return path.substr(0, path.rfind(L'\\') + 1) + file;
@@ -48,20 +45,17 @@ inline std::vector<std::uint8_t> BytesOf(HGLOBAL block) {
     return data ? std::vector<std::uint8_t>(data, data + lock.Size()) : std::vector<std::uint8_t>{};
 }
 
-// The wide text in a global memory block, up to its first null or the block's end.
-inline std::wstring WideTextOf(HGLOBAL block) {
+// The text (wide or ANSI) in a global memory block, up to its first null or the block's end.
+template <typename Char>
+std::basic_string<Char> TextOf(HGLOBAL block) {
     GlobalLockGuard lock(block);
-    if (!lock.Data()) return L"<no lock>";
-    const auto* text = static_cast<const wchar_t*>(lock.Data());
-    return std::wstring(text, wcsnlen(text, lock.Size() / sizeof(wchar_t)));
+    const auto* text = static_cast<const Char*>(lock.Data());
+    if (!text) return {};
+    size_t length = 0;
+    while (length < lock.Size() / sizeof(Char) && text[length] != 0) ++length;
+    return std::basic_string<Char>(text, length);
 }
-
-// The ANSI text in a global memory block, up to its first null or the block's end.
-inline std::string AnsiTextOf(HGLOBAL block) {
-    GlobalLockGuard lock(block);
-    if (!lock.Data()) return "<no lock>";
-    const auto* text = static_cast<const char*>(lock.Data());
-    return std::string(text, strnlen(text, lock.Size()));
-}
+inline std::wstring WideTextOf(HGLOBAL block) { return TextOf<wchar_t>(block); }
+inline std::string AnsiTextOf(HGLOBAL block) { return TextOf<char>(block); }
 
 }  // namespace testutil
