@@ -41,7 +41,6 @@ def _run(argv, timeout=60, check=True):
 
 
 def prepare_template():
-    """Prepares the template prefix unless it already is."""
     _run([os.path.join(ROOT, "scripts", "wine-prefix.sh"), TEMPLATE_PREFIX], timeout=300)
 
 
@@ -56,7 +55,7 @@ def _alive(pid):
 
 
 def remove_stale_runs():
-    """Removes the namespaces and folders of earlier runs whose harness process is gone."""
+    """Removes the namespaces of earlier runs whose harness process is gone."""
     for line in _run(["ip", "netns", "list"], check=False).stdout.splitlines():
         match = re.match(r"^(%s(\d+)-\S+)" % NS_PREFIX, line)
         if match and not _alive(int(match.group(2))):
@@ -65,8 +64,7 @@ def remove_stale_runs():
 
 
 def _kill_namespace_processes(netns):
-    """Ends every process inside a namespace: asked first (Xvfb then removes its lock file and
-    socket from the shared /tmp), then forced."""
+    """Ends every process inside a namespace: asked first (Xvfb cleans up /tmp), then forced."""
     for attempt in range(60):
         pids = _run(["ip", "netns", "pids", netns], check=False).stdout.split()
         if not pids:
@@ -121,7 +119,6 @@ class TraceLog:
             self._sources.append([stderr_path, 0, b""])   # path, offset read, partial line
 
     def refresh(self):
-        """Reads what the sources wrote since; returns the number of lines."""
         with self._lock:
             new = []
             for source in self._sources:
@@ -175,14 +172,12 @@ class Program:
         return self.popen.poll() is None
 
     def wait(self, timeout=30):
-        """Waits for the program to end and returns its exit code."""
         try:
             return self.popen.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             raise LanError("%s on %s still runs after %s s" % (self.name, self.host.name, timeout))
 
     def kill(self):
-        """Ends the program at once (as Task Manager would) and waits until it has gone."""
         if self.running():
             self.popen.kill()
         self.popen.wait(timeout=30)
@@ -201,16 +196,13 @@ class DriverResult:
         return self.stdout.splitlines()
 
     def fields(self):
-        """Output lines "key value..." as a dict (for `info`)."""
         return dict((line.partition(" ")[0], line.partition(" ")[2]) for line in self.lines())
 
     def __repr__(self):
-        return "pelkodrv %s -> %d\nstdout: %s\nstderr: %s" % (" ".join(self.argv), self.returncode,
-                                                           self.stdout, self.stderr)
+        return "pelkodrv %s -> %d\nstdout: %s\nstderr: %s" % (" ".join(self.argv), self.returncode, self.stdout, self.stderr)
 
 
 class Host:
-    """One computer of the LAN, made and started by Lan."""
 
     def __init__(self, lan, index):
         self.lan, self.index = lan, index
@@ -238,7 +230,6 @@ class Host:
         return ["nsenter", "-t", str(self._anchor.pid), "-n", "-u", "-m", "--wd=%s" % (cwd or self.dir), "--"] + list(argv)
 
     def popen(self, argv, stdout, stderr, cwd=None, winedebug="-all", **kwargs):
-        """Starts argv inside the host's namespaces."""
         return subprocess.Popen(self._enter(argv, cwd), stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr,
                                 env=self.env(winedebug), **kwargs)
 
@@ -267,7 +258,6 @@ class Host:
         return code, stdout, stderr
 
     def reg_add(self, key, value, value_type, data):
-        """Seeds one registry value in the host's prefix (before the program starts)."""
         self.run(["wine", "reg", "add", key, "/v", value, "/t", value_type, "/d", str(data), "/f"], check=True)
 
     def start_program(self, exe=PELKO_EXE, args=()):
@@ -292,7 +282,6 @@ class Host:
         return self.programs[-1]
 
     def driver(self, *args, timeout=60):
-        """Runs the test driver (pelkodrv.exe) with the arguments on this host."""
         argv = [str(a) for a in args]
         return DriverResult(argv, *self.run(["wine", DRIVER_EXE] + argv, timeout=timeout))
 
@@ -303,7 +292,6 @@ class Host:
         return result
 
     def screenshot(self, path):
-        """Saves the host's whole display as PNG."""
         path = os.path.abspath(path)
         code, _, err = self.run(["sh", "-c", 'xwd -display "$DISPLAY" -root -silent | /usr/bin/convert xwd:- "$0"', path])
         if code != 0 or not os.path.exists(path):
@@ -337,15 +325,10 @@ class Host:
         self.run(["wineboot"], timeout=SETUP_TIMEOUT, check=True)
         # Wine closes a desktop (with its tray and clipboard manager) a second after its last
         # program ends; Windows keeps its shell running. The driver's "hold" keeps it in use.
-        out_path, err_path = self._files("hold")
-        with open(out_path, "wb") as out, open(err_path, "wb") as err:
-            hold = self.popen(["wine", DRIVER_EXE, "hold"], out, err)
+        hold = self.popen(["wine", DRIVER_EXE, "hold"], subprocess.PIPE, subprocess.DEVNULL, text=True)
         self._background.append(hold)
-        deadline = time.monotonic() + SETUP_TIMEOUT
-        while "holding" not in open(out_path).read().split():
-            if hold.poll() is not None or time.monotonic() > deadline:
-                raise LanError("the driver's hold did not start on %s" % self.name)
-            time.sleep(0.02)
+        if hold.stdout.readline().strip() != "holding":
+            raise LanError("the driver's hold did not start on %s" % self.name)
 
     def _start_xvfb(self):
         # Display numbers are machine-wide. Xvfb takes a number through its lock file and tells on
@@ -369,7 +352,6 @@ class Host:
         raise LanError("no free X display for %s" % self.name)
 
     def _stop(self):
-        """Ends everything of this host; never raises."""
         if self._anchor is None:
             return
         if self._anchor.poll() is None and os.path.isdir(self.prefix):
@@ -392,7 +374,6 @@ class Host:
 
 
 class Lan:
-    """N hosts on one private network; a context manager."""
 
     _sequence = 0
 

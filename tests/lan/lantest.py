@@ -9,7 +9,6 @@ import unittest
 import lanhosts
 from lanhosts import LanError  # noqa: F401  (for the tests)
 
-RESULTS_DIR = os.path.join(lanhosts.ROOT, "build", "lan-results")
 PROGRAM_IMAGE = "pelko.exe"
 SETTINGS_KEY = r"HKLM\Software\Pelko"
 HIDDEN_CLASS = "Pelko Hidden Window Class"
@@ -50,7 +49,7 @@ class LanTestCase(unittest.TestCase):
         failed = any(getattr(t, "test_case", t) is self   # also the test's sub-tests
                      for t, _ in getattr(result, "failures", []) + getattr(result, "errors", []))
         if outcome is None or not outcome.success or failed:
-            directory = os.path.join(RESULTS_DIR, self.id().split(".", 1)[-1])
+            directory = os.path.join(lanhosts.ROOT, "build", "lan-results", self.id().split(".", 1)[-1])
             os.makedirs(directory, exist_ok=True)
             for host in self.hosts:
                 try:
@@ -65,17 +64,9 @@ class LanTestCase(unittest.TestCase):
                 # The server removes a dead program's windows; the next test must not meet them.
                 host.driver("wait", "--class", HIDDEN_CLASS, "--gone", "--timeout", WAIT_MS)
 
-    def seed(self, host, value, data):
-        """A DWORD setting for this test only (written before the program starts)."""
-        host.reg_add(SETTINGS_KEY, value, "REG_DWORD", data)
-        self.addCleanup(host.run, ["wine", "reg", "delete", SETTINGS_KEY, "/v", value, "/f"])
-
     def wait_trace(self, host, pattern, timeout=WAIT_S, start=None):
         """Waits for a trace line of this test (or from start on) that matches; (index, line)."""
         return host.trace.wait_for(pattern, timeout, start=self.marks[host.name] if start is None else start)
-
-    def find_trace(self, host, pattern):
-        return host.trace.find(pattern, start=self.marks[host.name])
 
     def listed(self, host):
         """The names this host's table took during this test, in the order they came."""
@@ -86,9 +77,6 @@ class LanTestCase(unittest.TestCase):
         result = host.driver("wait", "--class", class_name, "--timeout", WAIT_MS, *(["--visible"] if visible else []))
         self.assertTrue(result.ok, "no window of class %r on %s: %r" % (class_name, host.name, result))
         return result.stdout.strip()
-
-    def window_exists(self, host, class_name):
-        return host.driver("find", "--class", class_name).ok
 
     def window_info(self, host, class_name):
         return host.driver_ok("info", "--class", class_name).fields()

@@ -11,6 +11,6 @@ for f in pelko.exe tests/tools/driver/pelkodrv.exe; do
   [ -f "$root/build/windows/$f" ] || { echo "missing build/windows/$f: run scripts/build.sh --windows"; exit 1; }
 done
 cd "$here"
-[ $# -gt 0 ] || set -- discover -p 'test_*.py'
+if [ $# -gt 0 ]; then set -- -v "$@"; else set -- discover -v -p 'test_*.py'; fi
 # SIGTERM first (the harness tears its hosts down), SIGKILL 60 s later if it still has not ended.
-exec timeout --kill-after=60 1200 "$(command -v python3 || echo /usr/bin/python3)" -m unittest -v "$@"
+exec timeout --kill-after=60 1200 "$(command -v python3 || echo /usr/bin/python3)" -m unittest "$@"

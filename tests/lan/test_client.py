@@ -1,8 +1,6 @@
-"""The client side of pelko.exe against a stand-in server (tests/lan/fakeserver.py, the protocol
-in its own bytes): every way a request can end reaches the user as its exact message, after the
-format list or after a paste; a slow peer that keeps making progress is never timed out; the
-user's cancel in the progress window ends a paste, and the next one starts uncancelled. One LAN
-of two hosts and one running program serve every case."""
+"""The client side of pelko.exe against a stand-in server (fakeserver.py): every way a request
+can end reaches the user as its exact message; a slow peer that keeps making progress is never
+timed out; a cancelled paste ends, and the next one starts uncancelled."""
 
 import os
 import re

@@ -10,7 +10,7 @@ import re
 import subprocess
 import sys
 
-from lantest import DIALOG_CLASS, HIDDEN_CLASS, WAIT_S, LanTestCase, add_host
+from lantest import DIALOG_CLASS, HIDDEN_CLASS, SETTINGS_KEY, WAIT_S, LanTestCase, add_host
 
 
 class DiscoveryTest(LanTestCase):
@@ -18,8 +18,9 @@ class DiscoveryTest(LanTestCase):
 
     def test_hosts_find_each_other_list_each_other_and_drop_one_that_exits(self):
         a, b, c = self.hosts
-        for host in (a, b):
-            self.seed(host, "ShowFriendsOnly", 0)   # the tray lists every host, not only friends
+        for host in (a, b):   # the tray lists every host, not only friends
+            host.reg_add(SETTINGS_KEY, "ShowFriendsOnly", "REG_DWORD", 0)
+            self.addCleanup(host.run, ["wine", "reg", "delete", SETTINGS_KEY, "/v", "ShowFriendsOnly", "/f"])
         programs = self.start_and_wait(*self.hosts)
         for host in self.hosts:
             for other in self.hosts:
@@ -43,7 +44,7 @@ class DiscoveryTest(LanTestCase):
         self.assertEqual(0, programs[2].wait(WAIT_S))
         for host in (a, b):
             self.wait_trace(host, r"  Ear: Host \[%s\] left$" % c.computer_name)
-        self.assertIsNone(self.find_trace(c, r"CServer: Failed"))
+        self.assertIsNone(c.trace.find(r"CServer: Failed", start=self.marks[c.name]))
         # a's tray now lists only b (the item below it is "Lock", which is not a host).
         mark = b.trace.refresh()
         self.take(a, ["down"])
@@ -67,11 +68,11 @@ class DiscoveryTest(LanTestCase):
             self.assertTrue(program.running())   # the message waits for the user
             self.assertIn("Failed to initialize server", self.message(host))
             program.wait(WAIT_S)
-            self.assertFalse(self.window_exists(host, HIDDEN_CLASS))
+            self.assertFalse(host.driver("find", "--class", HIDDEN_CLASS).ok)
             self.assertEqual([], self.running_pids(host))
             self.wait_trace(host, r"  CServer: Failed to listen on TCP port 4001 \(10048\)$")
             # It ended before its first broadcast: nothing reached its own listener.
-            self.assertIsNone(self.find_trace(host, r"Ear: ReceiveFrom"))
+            self.assertIsNone(host.trace.find(r"Ear: ReceiveFrom", start=self.marks[host.name]))
         finally:
             holder.kill()
             holder.wait()

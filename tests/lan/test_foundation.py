@@ -21,7 +21,7 @@ class FoundationTest(LanTestCase):
         self.assertEqual([int(hidden["pid"])], self.running_pids(host))
         self.assertEqual(("0", "0 0"), (hidden["visible"], hidden["size"]))
         self.assertTrue(int(hidden["style"], 16) & WS_POPUP and int(hidden["exstyle"], 16) & WS_EX_TOOLWINDOW, hidden)
-        self.assertFalse(self.window_exists(host, MAIN_CLASS) or self.window_exists(host, DIALOG_CLASS))
+        self.assertFalse(host.driver("find", "--class", MAIN_CLASS).ok or host.driver("find", "--class", DIALOG_CLASS).ok)
         lines = host.trace.lines()
         self.assertTrue(lines)
         for number, line in enumerate(lines):
@@ -44,6 +44,6 @@ class FoundationTest(LanTestCase):
         # Centred: across the screen exactly; down the screen or its work area (above the task bar).
         self.assertEqual((SCREEN_WIDTH - 500) // 2, left)
         self.assertLessEqual(abs((top + bottom) // 2 - SCREEN_HEIGHT // 2), 20, main["rect"])
-        self.assertFalse(self.window_exists(host, DIALOG_CLASS))
+        self.assertFalse(host.driver("find", "--class", DIALOG_CLASS).ok)
         self.assertEqual([int(hidden["pid"])], self.running_pids(host))
         self.assertEqual([], crash_signs(program) + crash_signs(second))

@@ -34,16 +34,13 @@ public:
         m_lines.clear();
     }
 
-    // A trace line without its "#nnnnnnnn  " number and its CR LF; other lines as they came.
-    static std::wstring MessageOf(const std::wstring& line) {
-        std::wstring message = line;
-        if (message.size() >= 11 && message[0] == L'#' && message.compare(9, 2, L"  ") == 0) message.erase(0, 11);
-        if (message.size() >= 2 && message.compare(message.size() - 2, 2, L"\r\n") == 0) message.resize(message.size() - 2);
-        return message;
-    }
+    // The trace lines without their "#nnnnnnnn  " numbers and CR LF; other lines as they came.
     std::vector<std::wstring> Messages() {
-        std::vector<std::wstring> messages;
-        for (const auto& line : Lines()) messages.push_back(MessageOf(line));
+        std::vector<std::wstring> messages = Lines();
+        for (auto& m : messages) {
+            if (m.size() >= 11 && m[0] == L'#' && m.compare(9, 2, L"  ") == 0) m.erase(0, 11);
+            if (m.size() >= 2 && m.compare(m.size() - 2, 2, L"\r\n") == 0) m.resize(m.size() - 2);
+        }
         return messages;
     }
 

@@ -55,16 +55,6 @@ inline HWND WaitForProcessWindow(const wchar_t* className, const std::function<b
     }
 }
 
-// Waits until the window is gone or hidden.
-inline bool WaitForWindowGone(HWND hwnd, DWORD limitMs = kGenerousMs) {
-    const ULONGLONG end = ::GetTickCount64() + limitMs;
-    while (::IsWindow(hwnd) && ::IsWindowVisible(hwnd)) {
-        if (::GetTickCount64() > end) return false;
-        ::Sleep(10);
-    }
-    return true;
-}
-
 inline void PostKey(HWND hwnd, UINT key) {
     ::PostMessageW(hwnd, WM_KEYDOWN, key, 1);
     ::PostMessageW(hwnd, WM_KEYUP, key, 0xC0000001);
@@ -100,7 +90,7 @@ public:
                 if (HWND hwnd = WaitForProcessWindow(m_className.c_str(), {}, &m_stop)) {
                     ++m_seen;
                     PostKey(hwnd, VK_ESCAPE);
-                    WaitForWindowGone(hwnd);
+                    while (::IsWindow(hwnd) && ::IsWindowVisible(hwnd)) ::Sleep(10);
                 }
             }
         });
