@@ -9,6 +9,7 @@ close() tears everything down, also when a test fails, and raises LanError if an
 
 import atexit
 import os
+import pathlib
 import re
 import shutil
 import signal
@@ -250,7 +251,7 @@ class Host:
                 process.kill()
                 process.wait()
                 raise LanError("%s on %s took more than %s s" % (" ".join(argv), self.name, timeout))
-        stdout, stderr = (open(p, encoding="utf-8", errors="replace").read() for p in paths)
+        stdout, stderr = (pathlib.Path(p).read_text(encoding="utf-8", errors="replace") for p in paths)
         for p in paths:
             os.unlink(p)
         if check and code != 0:

@@ -41,7 +41,7 @@ class TransferTest(LanTestCase):
 
     def test_taken_clipboard_is_promised_and_each_paste_fetches_its_format(self):
         a, b, _ = self.hosts
-        a.driver_ok("setclip", "--text", "Grüße aus A", "--format", "CF_DIB", DIB_HEX)
+        a.driver_ok("setclip", "--text", "Grüße aus A", "--format", "CF_DIB", DIB_HEX, "--format", "Preferred DropEffect", "05000000")
         self.take_from(b, a)
         self.assertEqual(self.formats(a) - {"Preferred DropEffect", "Ole Private Data", "DataObject"}, self.formats(b))
         self.assertEqual(["DataSock cmd_GetInfo"], self.served(a))
