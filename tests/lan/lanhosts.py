@@ -166,8 +166,7 @@ class Program:
     """A Windows program running on a host (the `wine` process is the program's own process)."""
 
     def __init__(self, host, popen, name, stderr_path):
-        self.host, self.popen, self.name, self.stderr_path = host, popen, name, stderr_path
-        self.pid = popen.pid
+        self.host, self.popen, self.name, self.stderr_path, self.pid = host, popen, name, stderr_path, popen.pid
 
     def running(self):
         return self.popen.poll() is None
@@ -368,7 +367,8 @@ class Host:
             except subprocess.TimeoutExpired:
                 process.kill()
                 process.wait()
-        self._anchor.stdout.close()
+            if process.stdout:
+                process.stdout.close()
         _kill_namespace_processes(self.netns)
         if self.trace is not None:
             self.trace.refresh()

@@ -58,7 +58,7 @@ class ClientTest(LanTestCase):
         """Runs the stand-in server in the given mode (None: nothing listens)."""
         if self.server is not None:
             self.server.kill()
-            self.server.wait()
+            self.server.communicate()   # waits, and closes its pipe
             self.server = None
         if mode is not None:
             self.server = self.fake.popen([sys.executable, FAKE, "--announce-to", self.host.address, mode],

@@ -75,7 +75,7 @@ class DiscoveryTest(LanTestCase):
             self.assertIsNone(host.trace.find(r"Ear: ReceiveFrom", start=self.marks[host.name]))
         finally:
             holder.kill()
-            holder.wait()
+            holder.communicate()   # waits, and closes its pipes
 
 
 # Listens on TCP 4001 inside a host (another program that has the port) until killed.
