@@ -20,7 +20,6 @@ import socket
 import struct
 import subprocess
 import sys
-import threading
 import time
 import zlib
 
@@ -155,10 +154,9 @@ def main():
             a.driver_ok("fillclip", "--format", FORMAT, size)
             time.sleep(1)
             rss_before = resident_kib(a)
-            script = ("import sys; sys.path.insert(0, %r); import importlib.util as u; "
-                      "spec = u.spec_from_file_location('bt', %r); bt = u.module_from_spec(spec); spec.loader.exec_module(bt); "
+            script = ("import sys; sys.path.insert(0, %r); import runpy; fetch = runpy.run_path(%r)['fetch']; "
                       "import threading; r = []; "
-                      "ts = [threading.Thread(target=bt.fetch, args=(%r, %r, r)) for _ in range(%d)]; "
+                      "ts = [threading.Thread(target=fetch, args=(%r, %r, r)) for _ in range(%d)]; "
                       "[t.start() for t in ts]; [t.join() for t in ts]; print(repr(r))"
                       % (os.path.dirname(os.path.abspath(__file__)), os.path.abspath(__file__), a.address, FORMAT, args.peers))
             start = time.monotonic()
