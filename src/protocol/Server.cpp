@@ -50,15 +50,22 @@ bool CServer::Init() {
         m_talker.CommitSuicide();
         return false;
     }
-    const auto udpPort = static_cast<USHORT>(m_settings.UDPPort);
-    const auto tcpPort = static_cast<USHORT>(m_settings.TCPPort);
-    if (!m_ear.Bind(udpPort)) {
+    // The options store any number typed as a port: one beyond 65535 fails like a port that
+    // cannot be had, instead of binding whatever its low 16 bits name.
+    const auto usable = [](DWORD port) {
+        if (port <= 0xFFFF) return true;
+        ::WSASetLastError(WSAEINVAL);
+        return false;
+    };
+    const DWORD udpPort = m_settings.UDPPort;
+    const DWORD tcpPort = m_settings.TCPPort;
+    if (!usable(udpPort) || !m_ear.Bind(static_cast<USHORT>(udpPort))) {
         ExTrace(L"CServer: Failed to bind UDP port %d (%d)", static_cast<int>(udpPort), ::WSAGetLastError());
         CloseSockets(false);
         m_talker.CommitSuicide();
         return false;
     }
-    if (!m_listener.Listen(tcpPort, nullptr, kListenBacklog)) {
+    if (!usable(tcpPort) || !m_listener.Listen(static_cast<USHORT>(tcpPort), nullptr, kListenBacklog)) {
         ExTrace(L"CServer: Failed to listen on TCP port %d (%d)", static_cast<int>(tcpPort), ::WSAGetLastError());
         CloseSockets(false);
         m_talker.CommitSuicide();

@@ -79,8 +79,7 @@ void CFriendsPage::OnHostAdded(DWORD address) {
     }
     HostInfo host;
     if (m_list.FindEntry(address) >= 0 || !theServer.HostTable().GetHost(address, host)) return;
-    // A newcomer that is no friend shows only where every host is listed.
-    if (!host.Friend && theSettings.ShowFriendsOnly) return;
+    // A newcomer is listed at once, friend or not; the next refill applies "Show friends only".
     const int at = m_list.AddEntry(host.Nick.c_str());
     m_list.SetEntryAddress(at, address);
 }
@@ -98,7 +97,7 @@ void CFriendsPage::OnHostChanged(DWORD address) {
     HostInfo host;
     if (!theServer.HostTable().GetHost(address, host)) return;
     const int index = m_list.FindEntry(address);
-    if (index >= 0 && !host.Friend && theSettings.ShowFriendsOnly) {
+    if (index >= 0 && !host.Friend) {
         m_list.DeleteEntry(index);
     } else if (index < 0 && host.Friend) {
         const int at = m_list.AddEntry(host.Nick.c_str());

@@ -29,14 +29,12 @@ struct EditRow {
     const wchar_t* label;
     int id;
     Relaxed<DWORD> CSettings::*setting;
-    int digits;      // the most the edit takes: no number it holds can overflow
-    DWORD largest;   // a larger number would not be what the user meant: the setting stays
 };
 // In the order of COptionsPage::Edit.
 constexpr EditRow kEdits[] = {
-    {L"TCP Port:", 4, &CSettings::TCPPort, 5, 65535},
-    {L"UDP Port:", 5, &CSettings::UDPPort, 5, 65535},
-    {L"Timeout:", 6, &CSettings::Timeout, 9, 999999999},
+    {L"TCP Port:", 4, &CSettings::TCPPort},
+    {L"UDP Port:", 5, &CSettings::UDPPort},
+    {L"Timeout:", 6, &CSettings::Timeout},
 };
 
 constexpr int kCheckHeight = 14;
@@ -83,7 +81,6 @@ LRESULT COptionsPage::OnCreatePage() {
                                        nullptr);
         if (!m_edits[i]) return -1;
         ::SendMessageW(m_edits[i], WM_SETFONT, reinterpret_cast<WPARAM>(theSkin.TextFont.Get()), FALSE);
-        ::SendMessageW(m_edits[i], EM_LIMITTEXT, static_cast<WPARAM>(kEdits[i].digits), 0);
     }
     return 0;
 }
@@ -101,15 +98,12 @@ void COptionsPage::OnShowPage() {
 void COptionsPage::OnHidePage() {
     for (size_t i = 0; i < m_checks.size(); ++i) theSettings.*kChecks[i].setting = m_checks[i].GetCheck();
     for (size_t i = 0; i < m_edits.size(); ++i) {
-        wchar_t text[32] = {};
-        ::GetWindowTextW(m_edits[i], text, 32);
-        // As _wtoi reads it (an empty edit or no number is 0), but a pasted text longer than the
-        // edit's limit or a port beyond 65535 leaves the setting as it was.
-        const int value = _wtoi(text);
-        if (std::wcslen(text) <= static_cast<size_t>(kEdits[i].digits) && value >= 0 &&
-            static_cast<DWORD>(value) <= kEdits[i].largest) {
-            theSettings.*kEdits[i].setting = static_cast<DWORD>(value);
-        }
+        // As _wtoi reads it: an empty edit or no number is 0, any other number is stored as it
+        // is. A port the server cannot use is refused, with its trace, at the next start.
+        const int length = ::GetWindowTextLengthW(m_edits[i]);
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        ::GetWindowTextW(m_edits[i], text.data(), length + 1);
+        theSettings.*kEdits[i].setting = static_cast<DWORD>(_wtoi(text.c_str()));
     }
     theSettings.Save();
 }

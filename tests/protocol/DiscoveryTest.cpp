@@ -217,6 +217,11 @@ TEST_F(ServerTest, StartListsOthersAndShutdownEndsPromptlyWhileClientsSend) {
     EXPECT_EQ(WaitForMessages(capture), std::vector<std::wstring>{L"CServer: Failed to listen on TCP port 24521 (10048)"});
     taken.Close(false);
     ExpectEverythingClosed();
+    capture.Clear();
+    settings.TCPPort = 70000;   // typed on the options page: no port, not port 4464
+    EXPECT_FALSE(server.Init());
+    EXPECT_EQ(WaitForMessages(capture), std::vector<std::wstring>{L"CServer: Failed to listen on TCP port 70000 (10022)"});
+    settings.TCPPort = kTcpPort;
     EXPECT_TRUE(server.Init());
 }
 

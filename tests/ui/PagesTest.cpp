@@ -56,6 +56,9 @@ TEST_F(MainWindowTest, FriendsPageFollowsTheSettingAndHostMessagesOnlyWhileCurre
     EXPECT_EQ(Friends().Count(), 3);
     ::SendMessageW(wnd.Hwnd(), WM_HOSTREMOVED, 3, 0);
     EXPECT_EQ(Friends().FindEntry(3), -1);
+    theServer.HostTable().SetFriend(2, FALSE);   // no friend any more: off the page, whatever the setting
+    ::SendMessageW(wnd.Hwnd(), WM_HOSTCHANGED, 2, FALSE);
+    EXPECT_EQ(Friends().FindEntry(2), -1);
 }
 
 TEST_F(MainWindowTest, DoubleClickTakesTheSelectedHostsClipboardAndOpensNoEditor) {
@@ -65,14 +68,13 @@ TEST_F(MainWindowTest, DoubleClickTakesTheSelectedHostsClipboardAndOpensNoEditor
     EXPECT_FALSE(Friends().IsEditing() || Friends().PendingRename() != -1);
 }
 
-// What the user types into a port or the timeout is stored when the page is left, unless it is no
-// port: the setting then stays as it was.
-TEST_F(MainWindowTest, OptionsEditsStoreWhatTheyAllowWhenLeft) {
+// What the edits hold is stored as _wtoi reads it when the page is left, ports beyond 65535 too
+// (the server refuses them at its next start).
+TEST_F(MainWindowTest, OptionsEditsStoreWhatTheyHoldWhenLeft) {
     using E = COptionsPage::Edit;
     const struct { E edit; Relaxed<DWORD> CSettings::*setting; const wchar_t* text; DWORD expected; } rows[] = {
-        {E::UdpPort, &CSettings::UDPPort, L"", 0},          {E::UdpPort, &CSettings::UDPPort, L"70000", 0},
-        {E::TcpPort, &CSettings::TCPPort, L"65535", 65535}, {E::TcpPort, &CSettings::TCPPort, L"65536", 65535},
-        {E::Timeout, &CSettings::Timeout, L"65536", 65536}};
+        {E::UdpPort, &CSettings::UDPPort, L"", 0},          {E::UdpPort, &CSettings::UDPPort, L"70000", 70000},
+        {E::TcpPort, &CSettings::TCPPort, L"12ab", 12},     {E::Timeout, &CSettings::Timeout, L"1234567890", 1234567890}};
     for (const auto& row : rows) {
         ::SendMessageW(wnd.Hwnd(), WM_COMMAND, 3, 0);
         ::SetWindowTextW(static_cast<COptionsPage&>(wnd.Page(2)).EditHwnd(row.edit), row.text);
