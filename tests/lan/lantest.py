@@ -4,6 +4,7 @@ ended with it, the hosts' traces, output and screenshots kept when a test fails
 
 import os
 import re
+import time
 import unittest
 
 import lanhosts
@@ -99,6 +100,23 @@ class LanTestCase(unittest.TestCase):
         mark = len(host.trace.lines())
         host.driver_ok("tray", *keys, "return")
         host.trace.wait_for(r"GetRemoteClipInfo: ", timeout=60, start=mark)
+
+    def shoot(self, host, name, window_class=MAIN_CLASS, idle=True):
+        """A picture of the visible window of that class with a margin, for the README
+        (build/lan-results/screens/NAME.png); returns a function that reads the screen's colour,
+        as RRGGBB, at a point given in the window's coordinates."""
+        screens = os.path.join(lanhosts.ROOT, "build", "lan-results", "screens")
+        os.makedirs(screens, exist_ok=True)
+        if idle:
+            host.driver_ok("wait-idle", PROGRAM_IMAGE, "--timeout", WAIT_MS)
+        time.sleep(0.5)   # the last paint reaches the display
+        rect = host.driver_ok("info", "--class", window_class, "--visible").fields()["rect"]
+        left, top, right, bottom = map(int, rect.split())
+        whole = host.screenshot(os.path.join(host.dir, "screen-%s.png" % name))
+        host.run(["/usr/bin/convert", whole, "-crop", "%dx%d+%d+%d" % (right - left + 20, bottom - top + 20, max(left - 10, 0),
+                  max(top - 10, 0)), "+repage", os.path.join(screens, name + ".png")], check=True)
+        return lambda x, y: host.run(["/usr/bin/convert", whole, "-format", "%%[hex:p{%d,%d}]" % (left + x, top + y), "info:"],
+                                     check=True)[1].strip()[:6].upper()
 
     def message(self, host):
         """The text of the message box that host shows, which is then closed with OK."""

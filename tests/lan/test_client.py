@@ -100,6 +100,7 @@ class ClientTest(LanTestCase):
         self.take(self.host, ["down"])
         thread, result = self.paste_in_background()
         self.wait_window(self.host, PROGRESS_CLASS, visible=True)
+        self.shoot(self.host, "progress", PROGRESS_CLASS, idle=False)   # the main thread waits for the data
         self.host.driver_ok("press", "--class", PROGRESS_CLASS, 4)
         self.assertIn("The data transfer has been cancelled by user.", self.message(self.host))
         thread.join(120)

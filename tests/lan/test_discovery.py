@@ -66,6 +66,7 @@ class DiscoveryTest(LanTestCase):
             program = host.start_program()
             self.wait_window(host, DIALOG_CLASS, visible=True)
             self.assertTrue(program.running())   # the message waits for the user
+            self.shoot(host, "message-box", DIALOG_CLASS)
             self.assertIn("Failed to initialize server", self.message(host))
             program.wait(WAIT_S)
             self.assertFalse(host.driver("find", "--class", HIDDEN_CLASS).ok)

@@ -1,0 +1,98 @@
+"""The main window's pages with real hosts, as a user goes through them: a host checked on the
+Remote Hosts page is a friend on the Friends page and in the registry, renaming it in place
+refuses an empty nick in the program's message box and takes a good one, and the nick survives
+a restart, which also brings another base colour from the registry. Each page is photographed
+into build/lan-results/screens/."""
+
+import time
+
+from lantest import DIALOG_CLASS, HIDDEN_CLASS, MAIN_CLASS, SETTINGS_KEY, WAIT_MS, LanTestCase, add_host
+
+WM_OPENMAINWINDOW = 0x0400 + 4010
+WM_COMMAND, WM_KEYDOWN, WM_CHAR, WM_LBUTTONDOWN, WM_LBUTTONUP, EM_SETSEL, WM_CLEAR = \
+    0x0111, 0x0100, 0x0102, 0x0201, 0x0202, 0x00B1, 0x0303
+ROW = 18   # the host list's entry height
+
+
+class PagesTest(LanTestCase):
+    HOSTS = 4
+
+    def page_list(self, host, tab):
+        """Presses tab button 1 to 4; the list box of the page it shows, if it has one."""
+        host.driver_ok("send", "--class", MAIN_CLASS, WM_COMMAND, tab)
+        rows = [line.split("\t") for line in host.driver_ok("tree", "--class", MAIN_CLASS).lines()]
+        pages = [r[0] for r in rows if r[3] == "Pelko Page Class" and r[4] == "1"]
+        self.assertEqual(1, len(pages), rows)
+        return next((r[0] for r in rows if r[1] == pages[0] and r[3] == "ListBox"), None)
+
+    def click(self, host, window, row, x=40):
+        for message, keys in ((WM_LBUTTONDOWN, 1), (WM_LBUTTONUP, 0)):
+            host.driver_ok("send", "--hwnd", window, message, keys, ((row * ROW + ROW // 2) << 16) | x)
+
+    def rename(self, host, listbox, text):
+        """What the user does: a click selects, a second one after the double-click time opens
+        the editor, the old nick is cleared, the new one typed and Return pressed."""
+        self.click(host, listbox, 0)
+        time.sleep(1.0)
+        self.click(host, listbox, 0)
+        editor = None
+        for _ in range(50):
+            editor = next((r[0] for r in (l.split("\t") for l in host.driver_ok("tree", "--class", MAIN_CLASS).lines())
+                           if r[1] == listbox and r[3] == "Edit"), None)
+            if editor:
+                break
+            time.sleep(0.2)
+        self.assertIsNotNone(editor, "no editor opened")
+        host.driver_ok("send", "--hwnd", editor, EM_SETSEL, 0, 0xFFFFFFFF)
+        host.driver_ok("send", "--hwnd", editor, WM_CLEAR)
+        for ch in text:
+            host.driver_ok("send", "--hwnd", editor, WM_CHAR, ord(ch))
+        # Posted: a refusal holds the editor's Return in the message box until OK.
+        host.driver_ok("post", "--hwnd", editor, WM_KEYDOWN, 0x0D)
+
+    def test_a_checked_host_becomes_a_friend_renamed_in_place_and_kept_across_a_restart(self):
+        a, b, c, d = self.hosts
+        programs = self.start_and_wait(*self.hosts)
+        for other in (b, c, d):
+            self.wait_trace(a, add_host(other.computer_name))
+        a.driver_ok("post", "--class", HIDDEN_CLASS, WM_OPENMAINWINDOW)
+        self.wait_window(a, MAIN_CLASS, visible=True)
+        self.assertEqual([], a.driver_ok("items", "--hwnd", self.page_list(a, 1)).lines())   # no friend yet
+        remote = self.page_list(a, 2)
+        names = a.driver_ok("items", "--hwnd", remote).lines()
+        self.assertEqual(sorted(h.computer_name for h in (b, c, d)), sorted(names))
+        self.click(a, remote, names.index(b.computer_name), x=30)   # on its check box
+        self.shoot(a, "page-remote-hosts")
+
+        # Leaving the page saves the mark; the Friends page lists the friend.
+        friends = self.page_list(a, 1)
+        self.assertEqual([b.computer_name], a.driver_ok("items", "--hwnd", friends).lines())
+        self.assertIn(b.computer_name, a.run(["wine", "reg", "query", r"HKLM\Software\Pelko\Hosts"])[1])
+
+        self.rename(a, friends, "")
+        self.assertIn("Nick name must have at least one character length.", self.message(a))
+        self.rename(a, friends, "Bee")
+        for _ in range(50):
+            if a.driver_ok("items", "--hwnd", friends).lines() == ["Bee"]:
+                break
+            time.sleep(0.2)
+        self.assertEqual(["Bee"], a.driver_ok("items", "--hwnd", friends).lines())
+        # The window's margin is in the base colour: the default red 0x20, green 0x42, blue 0x34.
+        self.assertEqual("204234", self.shoot(a, "page-friends")(5, 40))
+        for tab, name in ((3, "page-options"), (4, "page-about")):
+            self.page_list(a, tab)
+            self.shoot(a, name)
+
+        # Restarted with another base colour: the friend is back under its nick as soon as b
+        # answers, and the window has the new colour.
+        mark = a.trace.refresh()
+        programs[0].kill()
+        a.driver_ok("wait", "--class", HIDDEN_CLASS, "--gone", "--timeout", WAIT_MS)
+        a.reg_add(SETTINGS_KEY, "BaseColor", "REG_DWORD", 0x00903020)   # stored as 0x00RRGGBB
+        self.addCleanup(a.run, ["wine", "reg", "delete", SETTINGS_KEY, "/v", "BaseColor", "/f"])
+        self.start_and_wait(a)
+        self.wait_trace(a, add_host(b.computer_name), start=mark)
+        a.driver_ok("post", "--class", HIDDEN_CLASS, WM_OPENMAINWINDOW)
+        self.wait_window(a, MAIN_CLASS, visible=True)
+        self.assertEqual(["Bee"], a.driver_ok("items", "--hwnd", self.page_list(a, 1)).lines())
+        self.assertEqual("903020", self.shoot(a, "main-other-colour")(5, 40))
