@@ -84,12 +84,9 @@ void CHiddenWnd::Exit() {
 
 void CHiddenWnd::OnTrayNotify(UINT mouseMessage) {
     if (mouseMessage != WM_RBUTTONUP) return;
-    // While the main window is open it answers the click: "Exit" waits until it is closed.
-    if (MainWindowExists()) {
-        ::SetForegroundWindow(m_mainWnd->Hwnd());
-        ::SetFocus(m_mainWnd->Hwnd());
-        return;
-    }
+    // While the main window is open it answers the click, brought to the front: "Exit" waits
+    // until it is closed.
+    if (MainWindowExists()) return OpenMainWindow();
     OpenTrayMenu();
 }
 

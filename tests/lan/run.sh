@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the LAN tests: several sandboxed hosts (own network, host name, display, Wine prefix and
 # wineserver each) on a private network that exists only inside namespaces.
-#   tests/lan/run.sh [test names, e.g. test_foundation.FoundationTest]
+#   tests/lan/run.sh [test names, e.g. test_pages.PagesTest]
 # Needs root and a Windows build (scripts/build.sh --windows). Bounded in time; a failed test
 # leaves screenshots, traces and program output in build/lan-results/.
 set -uo pipefail
