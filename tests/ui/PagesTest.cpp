@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +17,8 @@
 #include "settings/Settings.h"
 #include "skin/Skin.h"
 #include "ui/MainWnd.h"
+#include "ui/MessageDlg.h"
+#include "ui/Progressor.h"
 
 namespace {
 
@@ -107,6 +110,38 @@ TEST_F(MainWindowTest, RenamingAFriendRefusesAnEmptyOrTakenNick) {
         HostInfo host;
         ASSERT_TRUE(theServer.HostTable().GetHost(2, host));
         EXPECT_EQ(host.Nick, row.stored) << row.nick;
+    }
+}
+
+// Every surface paints with the skin's colours: pixels at known points of a memory bitmap.
+TEST_F(MainWindowTest, SurfacesPaintWithTheSkin) {
+    ::SendMessageW(Friends().Hwnd(), LB_SETCURSEL, 0, 0);   // BETA, selected
+    const CMessageDlg box(nullptr);
+    const CProgressWnd progress;
+    CProgressBar bar;
+    bar.SetRange(100);
+    bar.SetPosition(50);
+    const COLORREF base = theSkin.BaseColor, paper = theSkin.PaperColor;
+    using Paint = std::function<void(HDC, const RECT&)>;
+    const struct { const char* what; Paint paint; POINT at; COLORREF expected; } rows[] = {
+        {"main window margin", [&](HDC dc, const RECT& r) { wnd.Paint(dc, r); }, {5, 40}, base},
+        {"main window tab panel", [&](HDC dc, const RECT& r) { wnd.Paint(dc, r); }, {60, 285}, paper},
+        {"selected friend", [&](HDC dc, const RECT& r) { Friends().Paint(dc, r); }, {150, 9}, base},
+        {"host list below the entries", [&](HDC dc, const RECT& r) { Friends().Paint(dc, r); }, {150, 100}, paper},
+        {"message box title strip", [&](HDC dc, const RECT& r) { box.Paint(dc, r); }, {100, 10}, base},
+        {"message box panel", [&](HDC dc, const RECT& r) { box.Paint(dc, r); }, {100, 100}, paper},
+        {"progress window", [&](HDC dc, const RECT& r) { progress.Paint(dc, r); }, {5, 50}, base},
+        {"progress bar, done half", [&](HDC dc, const RECT&) { bar.Paint(dc, RECT{0, 0, 200, 20}); }, {20, 12}, RGB(90, 90, 90)},
+        {"progress bar, half to do", [&](HDC dc, const RECT&) { bar.Paint(dc, RECT{0, 0, 200, 20}); }, {150, 12}, paper},
+    };
+    UniqueDc dc(::CreateCompatibleDC(nullptr));
+    WindowDcGuard screen(nullptr);
+    UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.Get(), 500, 300));
+    SelectGuard select(dc.Get(), bitmap.Get());
+    for (const auto& row : rows) {
+        ::PatBlt(dc.Get(), 0, 0, 500, 300, WHITENESS);
+        row.paint(dc.Get(), RECT{0, 0, 500, 300});
+        EXPECT_EQ(::GetPixel(dc.Get(), row.at.x, row.at.y), row.expected) << row.what;
     }
 }
 
