@@ -5,6 +5,7 @@ a friend on the Friends page and in the registry, renaming it in place refuses a
 program's message box and takes a good one, and the nick survives a restart, which also brings
 another base colour from the registry. Each page is photographed into build/lan-results/screens/."""
 
+import re
 import time
 
 from lantest import (DIALOG_CLASS, HIDDEN_CLASS, MAIN_CLASS, MENU_CLASS, SETTINGS_KEY, WAIT_MS, WAIT_S, LanTestCase,
@@ -90,7 +91,10 @@ class PagesTest(LanTestCase):
         # Centred: across the screen exactly; down the screen or its work area (above the task bar).
         self.assertEqual(((1024 - 500) // 2, True), (left, abs((top + bottom) // 2 - 768 // 2) <= 20), main["rect"])
         self.assertEqual([], a.driver_ok("items", "--hwnd", self.page_list(a, 1)).lines())   # no friend yet
+        mark = b.trace.refresh()
         remote = self.page_list(a, 2)
+        # Showing the page asks the network again: b hears a's query (56 bytes).
+        self.wait_trace(b, r"  Ear: ReceiveFrom IP: %s Port: \d+;  res=56;" % re.escape(a.address), start=mark)
         names = a.driver_ok("items", "--hwnd", remote).lines()
         self.assertEqual(sorted(h.computer_name for h in (b, c, d)), sorted(names))
         self.click(a, remote, names.index(b.computer_name), x=30)   # on its check box
