@@ -80,20 +80,8 @@ def _kill_namespace_processes(netns):
 
 # Wine's debug channel prints each OutputDebugString line as
 #   0024:warn:seh:dispatch_exception "#00000042  text\r\n"
-# with C escapes; lines longer than about 290 characters end in "... instead of ".
+# with C escapes (\n, \xNN, \uNNNN, ...); lines longer than about 290 characters end in "... instead of ".
 _TRACE_RE = re.compile(r'^(?:[0-9a-f]+:)*warn:seh:dispatch_exception "(.*)"(\.\.\.)?$')
-_ESCAPE_RE = re.compile(r'\\(x[0-9a-fA-F]{2}|u[0-9a-fA-F]{4}|[0-7]{1,3}|.)')
-_ESCAPES = {"n": "\n", "r": "\r", "t": "\t", "a": "\a", "b": "\b", "f": "\f", "v": "\v", "0": "\0"}
-
-
-def _unescape(match):
-    code = match.group(1)
-    if code[0] == "u":
-        return chr(int(code[1:], 16))
-    if code[0] == "x" or (code[0] in "01234567" and len(code) > 1):
-        value = int(code[1:], 16) if code[0] == "x" else int(code, 8) & 0xFF
-        return bytes([value]).decode("cp1252", errors="replace")
-    return _ESCAPES.get(code, code)
 
 
 def decode_trace_line(raw):
@@ -101,7 +89,7 @@ def decode_trace_line(raw):
     match = _TRACE_RE.match(raw.rstrip("\n"))
     if not match:
         return None
-    text = _ESCAPE_RE.sub(_unescape, match.group(1))
+    text = match.group(1).encode("latin-1", "backslashreplace").decode("unicode_escape", "replace")
     text = text[:-2] if text.endswith("\r\n") else text[:-1] if text.endswith("\n") else text
     return text + "..." if match.group(2) else text
 
