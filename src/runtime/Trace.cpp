@@ -31,6 +31,8 @@ CTraceLock::~CTraceLock() {
 
 void ExTraceV(const wchar_t* format, va_list args) {
     if (!g_lockReady) return;  // outside the lock's lifetime nothing may trace
+    // A trace between a failed call and its report must not change the error the report reads.
+    const DWORD lastError = ::GetLastError();
     ::EnterCriticalSection(&g_lock);
     const int number = g_sequence++;
     // The CRT's own _snwprintf family: %s takes a wide string there, whatever stdio mingw picks.
@@ -45,6 +47,7 @@ void ExTraceV(const wchar_t* format, va_list args) {
     }
     ::OutputDebugStringW(ok ? g_line : kErrorLine);
     ::LeaveCriticalSection(&g_lock);
+    ::SetLastError(lastError);
 }
 
 void ExTrace(const wchar_t* format, ...) {
