@@ -11,8 +11,7 @@ import time
 from lantest import (DIALOG_CLASS, HIDDEN_CLASS, MAIN_CLASS, MENU_CLASS, SETTINGS_KEY, WAIT_MS, WAIT_S, LanTestCase,
                      add_host)
 
-WM_COMMAND, WM_KEYDOWN, WM_CHAR, WM_LBUTTONDOWN, WM_LBUTTONUP, EM_SETSEL, WM_CLEAR = \
-    0x0111, 0x0100, 0x0102, 0x0201, 0x0202, 0x00B1, 0x0303
+WM_COMMAND = 0x0111
 ROW = 18   # the host list's entry height
 
 
@@ -44,30 +43,17 @@ class PagesTest(LanTestCase):
         self.wait_window(host, MAIN_CLASS, visible=True)
         return self.window_info(host, MAIN_CLASS)
 
-    def click(self, host, window, row, x=40):
-        for message, keys in ((WM_LBUTTONDOWN, 1), (WM_LBUTTONUP, 0)):
-            host.driver_ok("send", "--hwnd", window, message, keys, ((row * ROW + ROW // 2) << 16) | x)
+    def user(self, host, listbox, row, *actions, x=40):
+        """Real mouse and keyboard input (xdotool) with the pointer on an entry of the list."""
+        left, top = map(int, host.driver_ok("info", "--hwnd", listbox).fields()["rect"].split()[:2])
+        host.run(["xdotool", "mousemove", str(left + x), str(top + row * ROW + ROW // 2)] + list(actions), check=True)
 
-    def rename(self, host, listbox, text):
-        """What the user does: a click selects, a second one after the double-click time opens
-        the editor, the old nick is cleared, the new one typed and Return pressed."""
-        self.click(host, listbox, 0)
-        time.sleep(1.0)
-        self.click(host, listbox, 0)
-        editor = None
-        for _ in range(50):
-            editor = next((r[0] for r in (l.split("\t") for l in host.driver_ok("tree", "--class", MAIN_CLASS).lines())
-                           if r[1] == listbox and r[3] == "Edit"), None)
-            if editor:
-                break
-            time.sleep(0.2)
-        self.assertIsNotNone(editor, "no editor opened")
-        host.driver_ok("send", "--hwnd", editor, EM_SETSEL, 0, 0xFFFFFFFF)
-        host.driver_ok("send", "--hwnd", editor, WM_CLEAR)
-        for ch in text:
-            host.driver_ok("send", "--hwnd", editor, WM_CHAR, ord(ch))
-        # Posted: a refusal holds the editor's Return in the message box until OK.
-        host.driver_ok("post", "--hwnd", editor, WM_KEYDOWN, 0x0D)
+    def rename(self, host, listbox, *keys):
+        """A click on the selected entry opens the editor after the double-click time (the
+        first of two clicks selects it if it was not). End, Shift+Home select the whole nick,
+        wherever the second click put the caret; then the keys (xdotool key names)."""
+        self.user(host, listbox, 0, "click", "1", "sleep", "1", "click", "1", "sleep", "1.5",
+                  "key", "End", "shift+Home", *keys)
 
     def test_tray_second_start_and_pages_with_a_friend_renamed_and_kept_across_a_restart(self):
         a, b, c, d = self.hosts
@@ -97,7 +83,7 @@ class PagesTest(LanTestCase):
         self.wait_trace(b, r"  Ear: ReceiveFrom IP: %s Port: \d+;  res=56;" % re.escape(a.address), start=mark)
         names = a.driver_ok("items", "--hwnd", remote).lines()
         self.assertEqual(sorted(h.computer_name for h in (b, c, d)), sorted(names))
-        self.click(a, remote, names.index(b.computer_name), x=30)   # on its check box
+        self.user(a, remote, names.index(b.computer_name), "click", "1", x=30)   # on its check box
         self.shoot(a, "page-remote-hosts")
 
         # Leaving the page saves the mark; the Friends page lists the friend.
@@ -105,9 +91,9 @@ class PagesTest(LanTestCase):
         self.assertEqual([b.computer_name], a.driver_ok("items", "--hwnd", friends).lines())
         self.assertIn(b.computer_name, a.run(["wine", "reg", "query", r"HKLM\Software\Pelko\Hosts"])[1])
 
-        self.rename(a, friends, "")
+        self.rename(a, friends, "BackSpace", "Return")
         self.assertIn("Nick name must have at least one character length.", self.message(a))
-        self.rename(a, friends, "Bee")
+        self.rename(a, friends, "B", "e", "e", "Return")
         for _ in range(50):
             if a.driver_ok("items", "--hwnd", friends).lines() == ["Bee"]:
                 break
