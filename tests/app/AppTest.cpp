@@ -23,7 +23,7 @@ enum class Pick { Dismiss, Lock, OpenMainWindow, Exit };
 struct Opening { bool opened = false, lockChecked = false; };
 
 void PickFromOpenMenu(Pick pick, Opening& seen, const std::atomic<bool>* stop = nullptr) {
-    HWND menuWindow = uitest::WaitForProcessWindow(L"#32768", {}, stop);
+    HWND menuWindow = uitest::WaitForProcessWindow(L"#32768", stop);
     if (!menuWindow) return;
     seen.opened = true;
     HMENU menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));

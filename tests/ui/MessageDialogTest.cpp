@@ -29,7 +29,7 @@ Seen ShowAndPress(const std::function<int()>& show, Press press) {
     Seen seen;
     std::atomic<bool> stop{false};
     std::thread user([&] {
-        HWND box = uitest::WaitForProcessWindow(L"#32770", {}, &stop);
+        HWND box = uitest::WaitForProcessWindow(L"#32770", &stop);
         if (!box) return;
         seen.text = uitest::TextOf(box);
         ::GetWindowRect(box, &seen.window);
