@@ -111,9 +111,10 @@ TEST_F(SettingsTest, SoundEventsAreRegisteredAtTheFirstStartAndTheUsersChoiceKep
     ::RegCloseKey(labels);
     CSettings().RegisterSoundEvents();
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kScheme), L"Pelko Network Clipboard");
-    EXPECT_EQ(testutil::Sorted(testreg::SubkeyNames(HKEY_CURRENT_USER, kScheme.c_str())), kEvents);
+    EXPECT_EQ(testreg::SubkeyNames(HKEY_CURRENT_USER, kScheme.c_str()), kEvents);
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kLabels + L"\\PelkoDataTransmitted"), L"Pelko - Data Transmitted");
-    const std::wstring ready = kScheme + L"\\PelkoReadyToTransfer\\.", sound = testutil::ProgramFolderFile(L"ReadyToTransfer.wav");
+    const std::wstring ready = kScheme + L"\\PelkoReadyToTransfer\\.", program = testutil::ProgramPath(),
+                       sound = program.substr(0, program.rfind(L'\\') + 1) + L"ReadyToTransfer.wav";
     EXPECT_EQ(Text(HKEY_CURRENT_USER, ready + L"Default"), sound);
     EXPECT_EQ(Text(HKEY_CURRENT_USER, ready + L"Current"), sound);
     const std::wstring chosen = kScheme + L"\\PelkoNewFriend\\.Current";

@@ -1,10 +1,9 @@
-// Small helpers that several Windows test programs need: this computer's name, files beside the
-// test program, sorted name lists, and the contents of a global memory block.
+// Small helpers that several Windows test programs need: this computer's name, the test program's
+// path, and the contents of a global memory block.
 #pragma once
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cwchar>
 #include <string>
@@ -22,20 +21,10 @@ inline std::wstring ComputerName() {
     return std::wstring(name, length);
 }
 
-// The full path of the running test program, or of a file beside it.
+// The full path of the running test program.
 inline std::wstring ProgramPath() {
     wchar_t path[MAX_PATH];
     return std::wstring(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
-}
-inline std::wstring ProgramFolderFile(const std::wstring& file) {
-    const std::wstring path = ProgramPath();
-    return path.substr(0, path.rfind(L'\\') + 1) + file;
-}
-
-// Registry and clipboard enumeration orders differ between Windows and Wine: compare sorted.
-inline std::vector<std::wstring> Sorted(std::vector<std::wstring> names) {
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // Every byte of a global memory block (empty when it cannot be locked).
