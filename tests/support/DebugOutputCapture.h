@@ -22,13 +22,6 @@ public:
         CriticalSectionLock lock(m_lock);
         return m_lines;
     }
-    // The lines that begin with the prefix.
-    std::vector<std::wstring> LinesStartingWith(const std::wstring& prefix) {
-        std::vector<std::wstring> found;
-        for (auto& line : Lines())
-            if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line);
-        return found;
-    }
     void Clear() {
         CriticalSectionLock lock(m_lock);
         m_lines.clear();
