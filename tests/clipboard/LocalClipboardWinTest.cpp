@@ -18,12 +18,6 @@
 
 namespace {
 
-bool IsMovable(HGLOBAL block) {
-    void* data = ::GlobalLock(block);
-    ::GlobalUnlock(block);
-    return data && data != static_cast<void*>(block);
-}
-
 class LocalClipboardTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr))); }
@@ -51,7 +45,7 @@ TEST_F(LocalClipboardTest, TheListNamesEveryFormatOnTheClipboardAndEachCanBeRead
 
     const HWND owner = ::GetClipboardOwner();
     UniqueGlobal text(m_clipboard.GetClipboardData(L"cf_unicodetext"));
-    EXPECT_TRUE(IsMovable(text.Get()));
+    EXPECT_NE(GlobalLockGuard(text.Get()).Data(), static_cast<void*>(text.Get()));   // a movable block
     EXPECT_EQ(testutil::WideTextOf(text.Get()), L"Pelko says hello");
     EXPECT_EQ(testutil::AnsiTextOf(UniqueGlobal(m_clipboard.GetClipboardData(L"HTML Format")).Get()), "<b>");
     for (const wchar_t* absent : {L"CF_WAVE", L"Pelko Format Nobody Uses", L""})
