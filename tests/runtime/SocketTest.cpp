@@ -141,7 +141,7 @@ protected:
     }
 };
 
-TEST(SocketBroadcast, ReachesTheListenerWithTheSendersAddressOnceAllowed) {
+TEST(SocketBroadcast, ReachesTheListenerWithTheSendersAddress) {
     CDatagramListener listener;
     ASSERT_TRUE(listener.Create(SOCK_DGRAM) && listener.Bind(0, nullptr));
     // Bound to the loopback address, the limited broadcast goes out on `lo`.
@@ -149,8 +149,6 @@ TEST(SocketBroadcast, ReachesTheListenerWithTheSendersAddressOnceAllowed) {
     ASSERT_TRUE(sender.Create(SOCK_DGRAM, EventSocket::AllNetworkEvents, true) && sender.Bind(0, L"127.0.0.1"));
     const auto message = Pattern(56, 2);
     const USHORT port = LocalPort(listener.Handle());
-    EXPECT_FALSE(sender.Broadcast(port, message.data(), 56));
-    EXPECT_EQ(::WSAGetLastError(), WSAEACCES);
     ASSERT_TRUE(sender.SetBroadcast(true));
     ASSERT_TRUE(sender.Broadcast(port, message.data(), 56));
     ASSERT_TRUE(listener.arrived.Wait());
