@@ -34,10 +34,7 @@ protected:
         testreg::DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey);
         testreg::DeleteTree(HKEY_CURRENT_USER, kScheme.c_str());
         for (const auto& event : kEvents) testreg::DeleteTree(HKEY_CURRENT_USER, (kLabels + L"\\" + event).c_str());
-        HKEY run = nullptr;
-        if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_ALL_ACCESS, &run) != ERROR_SUCCESS) return;
-        ::RegDeleteValueW(run, L"Pelko");
-        ::RegCloseKey(run);
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Pelko");
     }
 };
 
@@ -107,7 +104,7 @@ TEST_F(SettingsTest, AutorunIsTheRunEntryNamingThisProgramInAnyLetterCase) {
 
 TEST_F(SettingsTest, SoundEventsAreRegisteredAtTheFirstStartAndTheUsersChoiceKeptLater) {
     HKEY labels = nullptr;  // the system's key; the test prefix may lack it
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kLabels.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &labels, nullptr), 0);
+    ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, kLabels.c_str(), &labels), ERROR_SUCCESS);
     ::RegCloseKey(labels);
     CSettings().RegisterSoundEvents();
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kScheme), L"Pelko Network Clipboard");
