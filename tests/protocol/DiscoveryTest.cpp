@@ -20,13 +20,8 @@
 
 namespace {
 
+using testutil::LocalPort;
 constexpr ULONG kLoopback = INADDR_LOOPBACK;   // 127.0.0.1, host order
-
-USHORT LocalPort(SOCKET handle) {
-    sockaddr_in address{};
-    int length = sizeof address;
-    return ::getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length) == 0 ? ::ntohs(address.sin_port) : 0;
-}
 
 // A cmd_Who datagram written field by field (not with the program's encoder): signature, command,
 // error, length, checksum, sequence, 16 UTF-16LE units of nickname. An expected one takes the

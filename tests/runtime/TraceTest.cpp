@@ -7,9 +7,9 @@
 #include <thread>
 #include <vector>
 
-#include "TestEvent.h"
 #include "runtime/Trace.h"
 #include "support/DebugOutputCapture.h"
+#include "support/TestEvent.h"
 
 namespace {
 

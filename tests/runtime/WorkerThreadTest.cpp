@@ -8,9 +8,9 @@
 #include <functional>
 #include <stdexcept>
 
-#include "TestEvent.h"
-#include "support/DebugOutputCapture.h"
 #include "runtime/WorkerThread.h"
+#include "support/DebugOutputCapture.h"
+#include "support/TestEvent.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 // Small helpers that several Windows test programs need: this computer's name, the test program's
-// path, and the contents of a global memory block.
+// path, a socket's port, and the contents of a global memory block.
 #pragma once
 
+#include <winsock2.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -25,6 +26,13 @@ inline std::wstring ComputerName() {
 inline std::wstring ProgramPath() {
     wchar_t path[MAX_PATH];
     return std::wstring(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
+}
+
+// The port a socket is bound to (0 if none).
+inline USHORT LocalPort(SOCKET handle) {
+    sockaddr_in address{};
+    int length = sizeof address;
+    return ::getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length) == 0 ? ::ntohs(address.sin_port) : 0;
 }
 
 // Every byte of a global memory block (empty when it cannot be locked).
