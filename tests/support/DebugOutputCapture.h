@@ -40,16 +40,13 @@ public:
 private:
     static LONG CALLBACK Handler(EXCEPTION_POINTERS* info) {
         const EXCEPTION_RECORD* record = info->ExceptionRecord;
-        if (!s_self || record->NumberParameters < 2) return EXCEPTION_CONTINUE_SEARCH;
-        std::wstring line;
-        if (record->ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C) {
-            line = reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]);
-        } else if (record->ExceptionCode == DBG_PRINTEXCEPTION_C) {
-            for (const char* c = reinterpret_cast<const char*>(record->ExceptionInformation[1]); *c; ++c)
-                line += static_cast<wchar_t>(static_cast<unsigned char>(*c));
-        } else {
+        const bool wide = record->ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C;
+        if (!s_self || record->NumberParameters < 2 || (!wide && record->ExceptionCode != DBG_PRINTEXCEPTION_C))
             return EXCEPTION_CONTINUE_SEARCH;
-        }
+        std::wstring line;
+        if (wide) line = reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]);
+        else for (const char* c = reinterpret_cast<const char*>(record->ExceptionInformation[1]); *c; ++c)
+            line += static_cast<wchar_t>(static_cast<unsigned char>(*c));
         CriticalSectionLock lock(s_self->m_lock);
         s_self->m_lines.push_back(std::move(line));
         return EXCEPTION_CONTINUE_EXECUTION;
