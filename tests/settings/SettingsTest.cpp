@@ -162,6 +162,18 @@ TEST_F(HostStoreTest, FriendsLoadWithTheirNicksUpToOneThatDoesNotFit) {
     }
 }
 
+TEST_F(HostStoreTest, RenameStoresTheNickAtOnceOrKeepsTheOldOneWhenItCannotBeStored) {
+    m_hosts.AddHost(1, L"PC1");
+    EXPECT_TRUE(m_hosts.RenameHost(1, L"Alice"));   // no friend: stored all the same
+    EXPECT_FALSE(m_hosts.RenameHost(2, L"Nobody"));
+    ASSERT_EQ(testreg::DenyWrites(HKEY_LOCAL_MACHINE, kHostsKey), ERROR_SUCCESS);
+    EXPECT_FALSE(m_hosts.RenameHost(1, L"Robert"));
+    HostInfo host;
+    EXPECT_TRUE(m_hosts.GetHost(1, host) && host.Nick == L"Alice" && !host.Friend);
+    EXPECT_EQ(m_settings.FriendNicks, (FriendNickMap{{L"PC1", L"Alice"}}));
+    EXPECT_EQ(StoredFriends(), m_settings.FriendNicks);
+}
+
 TEST_F(HostStoreTest, SavingWritesThePresentFriendsAndKeepsTheAbsentOnes) {
     Store({{L"AWAY", L"Away friend"}, {L"GONE", L"Gone friend"}, {L"STALE", L"stale"}});
     testreg::SetDword(HKEY_LOCAL_MACHINE, L"Software\\Pelko\\Hosts\\Sub\\Deeper", L"v", 1);
@@ -173,10 +185,9 @@ TEST_F(HostStoreTest, SavingWritesThePresentFriendsAndKeepsTheAbsentOnes) {
     };
     for (DWORD i = 0; i < std::size(present); ++i) {
         m_hosts.AddHost(i, present[i].name);
-        if (present[i].nick) m_hosts.RenameHost(i, present[i].nick);  // stored at once, friend or not
+        if (present[i].nick) m_hosts.RenameHost(i, present[i].nick);
         m_hosts.SetFriend(i, present[i].isFriend);
     }
-    EXPECT_EQ(StoredFriends().at(L"PC1"), L"Eve");
     m_hosts.RemoveHost(0);  // unmarked, then it left
     EXPECT_EQ(m_settings.SaveHosts(), TRUE);  // without a table nothing is written
     EXPECT_EQ(StoredFriends().count(L"STALE"), 1u);
