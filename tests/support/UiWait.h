@@ -39,21 +39,11 @@ inline void PostKey(HWND hwnd, UINT key) {
 }
 
 // Processes this thread's pending messages until the condition holds (or the limit passes).
-inline bool PumpUntil(const std::function<bool()>& condition, DWORD limitMs = kGenerousMs) {
-    const ULONGLONG end = ::GetTickCount64() + limitMs;
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                ::PostQuitMessage(static_cast<int>(msg.wParam));   // leave it for the caller
-                return condition();
-            }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
+inline bool PumpUntil(const std::function<bool()>& condition) {
+    for (const ULONGLONG end = ::GetTickCount64() + kGenerousMs;; ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT)) {
+        for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) ::TranslateMessage(&msg), ::DispatchMessageW(&msg);
         if (condition()) return true;
         if (::GetTickCount64() > end) return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
 }
 
