@@ -47,7 +47,7 @@ TEST_F(LocalClipboardTest, TheListNamesEveryFormatOnTheClipboardAndEachCanBeRead
     UniqueGlobal text(m_clipboard.GetClipboardData(L"cf_unicodetext"));
     EXPECT_NE(GlobalLockGuard(text.Get()).Data(), static_cast<void*>(text.Get()));   // a movable block
     EXPECT_EQ(testutil::WideTextOf(text.Get()), L"Pelko says hello");
-    EXPECT_EQ(testutil::AnsiTextOf(UniqueGlobal(m_clipboard.GetClipboardData(L"HTML Format")).Get()), "<b>");
+    EXPECT_EQ(testutil::BytesOf(UniqueGlobal(m_clipboard.GetClipboardData(L"HTML Format")).Get()), (ByteBlock{'<', 'b', '>', 0}));
     for (const wchar_t* absent : {L"CF_WAVE", L"Pelko Format Nobody Uses", L""})
         EXPECT_EQ(m_clipboard.GetClipboardData(absent), nullptr);
     EXPECT_EQ(::GetClipboardOwner(), owner);  // reading takes no ownership

@@ -42,17 +42,11 @@ inline std::vector<std::uint8_t> BytesOf(HGLOBAL block) {
     return data ? std::vector<std::uint8_t>(data, data + lock.Size()) : std::vector<std::uint8_t>{};
 }
 
-// The text (wide or ANSI) in a global memory block, up to its first null or the block's end.
-template <typename Char>
-std::basic_string<Char> TextOf(HGLOBAL block) {
+// The wide text in a global memory block, up to its first null or the block's end.
+inline std::wstring WideTextOf(HGLOBAL block) {
     GlobalLockGuard lock(block);
-    const auto* text = static_cast<const Char*>(lock.Data());
-    if (!text) return {};
-    size_t length = 0;
-    while (length < lock.Size() / sizeof(Char) && text[length] != 0) ++length;
-    return std::basic_string<Char>(text, length);
+    const auto* text = static_cast<const wchar_t*>(lock.Data());
+    return text ? std::wstring(text, ::wcsnlen(text, lock.Size() / sizeof(wchar_t))) : L"";
 }
-inline std::wstring WideTextOf(HGLOBAL block) { return TextOf<wchar_t>(block); }
-inline std::string AnsiTextOf(HGLOBAL block) { return TextOf<char>(block); }
 
 }  // namespace testutil
