@@ -18,16 +18,12 @@ inline void DeleteTree(HKEY root, const wchar_t* path) {
     ::RegDeleteKeyW(root, path);
 }
 
-inline LONG SetValue(HKEY root, const wchar_t* path, const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
-    return ::RegSetKeyValueW(root, path, name, type, data, bytes);   // creates the key when needed
-}
-
+// A value set, its key made when needed.
 inline LONG SetDword(HKEY root, const wchar_t* path, const wchar_t* name, DWORD value) {
-    return SetValue(root, path, name, REG_DWORD, &value, sizeof value);
+    return ::RegSetKeyValueW(root, path, name, REG_DWORD, &value, sizeof value);
 }
-
 inline LONG SetString(HKEY root, const wchar_t* path, const wchar_t* name, const std::wstring& text) {
-    return SetValue(root, path, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    return ::RegSetKeyValueW(root, path, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 // Gives `path` an access list that refuses writing values to everyone (reading and deleting stay
