@@ -28,7 +28,6 @@ std::vector<TrayMenuHost> Hosts(int count) {
 
 TEST(TrayMenu, EachOpeningListsTheHostsAboveTheFixedItems) {
     const struct Row { bool locked, friendsOnly; int hosts; std::vector<Item> expected; } rows[] = {
-        {false, false, 0, {}},
         {true, false, 3, {{L"host2", 0x8002, 102}, {L"host1", 0x8001, 101}, {L"host0", 0x8000, 100}}},
         {false, true, 3, {{L"host2", 0x8001, 102}, {L"host0", 0x8000, 100}}},
         // Host commands step over Exit, Open Main Window and Lock (0x8003 to 0x8005).
