@@ -128,7 +128,7 @@ public:
 
 protected:
     void OnReceive(int, u_long) override {
-        if (arrived.IsSet()) return;
+        if (arrived.Wait(0)) return;   // only the first
         bytes.resize(2048);
         bytes.resize(static_cast<size_t>(std::max(ReceiveFrom(bytes.data(), 2048, from, fromPort), 0)));
         arrived.Set();
