@@ -8,11 +8,11 @@
 
 #include <set>
 
-#include "ClipboardContents.h"
 #include "clipboard/FormatNames.h"
 #include "clipboard/LocalClipboard.h"
 #include "clipboard/Utf16.h"
 #include "settings/Settings.h"
+#include "support/ClipboardContents.h"
 #include "support/DebugOutputCapture.h"
 #include "support/TestHelpers.h"
 

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -15,6 +14,7 @@
 #include "protocol/Ear.h"
 #include "protocol/Server.h"
 #include "settings/Settings.h"
+#include "support/ClipboardContents.h"
 #include "support/DebugOutputCapture.h"
 #include "support/TestHelpers.h"
 
@@ -232,12 +232,8 @@ std::vector<uint8_t> GetData(std::u16string_view name) { return Request(cmd_GetD
 
 // Every request shape a peer can send, answered by a real serving connection.
 TEST_F(ServerTest, ServingConnectionsAnswerEveryRequestShape) {
-    ASSERT_TRUE(::OpenClipboard(nullptr) && ::EmptyClipboard());
-    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, 8);
-    std::memcpy(::GlobalLock(block), L"abc", 8);
-    ::GlobalUnlock(block);
-    ::SetClipboardData(CF_UNICODETEXT, block);
-    ::CloseClipboard();
+    CClipboardContents contents({{CF_UNICODETEXT, CClipboardContents::Text(L"abc")}});
+    ASSERT_TRUE(contents.filled);
     ASSERT_TRUE(server.Init());
     const std::u16string name255(255, u'B');
     const std::string list = std::string("C\0F\0_\0U\0N\0I\0", 12), abc("a\0b\0c\0\0\0", 8);
