@@ -9,13 +9,13 @@
 #include <memory>
 #include <thread>
 
-#include "framework/Handles.h"
 #include "protocol/Checksum.h"
 #include "protocol/Ear.h"
 #include "protocol/Server.h"
 #include "settings/Settings.h"
 #include "support/ClipboardContents.h"
 #include "support/DebugOutputCapture.h"
+#include "support/TestEvent.h"
 #include "support/TestHelpers.h"
 
 namespace {
@@ -196,9 +196,9 @@ TEST_F(ServerTest, StartListsOthersAndShutdownEndsPromptlyWhileClientsSend) {
         ASSERT_TRUE(Connect(*clients.back()));
         clients.back()->Send(std::string(4096, i).data(), 4096);
     }
-    UniqueKernelHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    std::thread stopper([&] { server.Shutdown(), ::SetEvent(done.Get()); });
-    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(done.Get(), 30000));
+    TestEvent done;
+    std::thread stopper([&] { server.Shutdown(), done.Set(); });
+    EXPECT_TRUE(done.Wait());
     stopper.join();
     ExpectEverythingClosed();
     EXPECT_EQ(0u, Count(WaitForMessages(capture), L"CServer: Failed"));   // the goodbye went out too
