@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cwctype>
-
 #include "../support/RegistryHelpers.h"
 #include "../support/TestHelpers.h"
 #include "protocol/Hosts.h"
@@ -92,7 +90,7 @@ TEST_F(SettingsTest, AutorunIsTheRunEntryNamingThisProgramInAnyLetterCase) {
     settings.Save();
     std::wstring path = Text(HKEY_CURRENT_USER, kRunKey, L"Pelko");
     EXPECT_EQ(path, testutil::ProgramPath());
-    for (auto& c : path) c = wchar_t(std::towupper(c));
+    ::CharUpperW(path.data());
     for (const auto& [stored, ours] : {std::pair{path, TRUE}, {std::wstring(L"C:\\elsewhere\\pelko.exe"), FALSE}}) {
         testreg::SetString(HKEY_CURRENT_USER, kRunKey, L"Pelko", stored);
         settings.Load();
