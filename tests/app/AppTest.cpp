@@ -23,7 +23,7 @@ enum class Pick { Dismiss, Lock, OpenMainWindow, Exit };
 struct Opening { bool opened = false, lockChecked = false; };
 
 void PickFromOpenMenu(Pick pick, Opening& seen, const std::atomic<bool>* stop = nullptr) {
-    HWND menuWindow = uitest::WaitForProcessWindow(L"#32768", {}, stop);
+    HWND menuWindow = uitest::WaitForProcessWindow(L"#32768", stop);
     if (!menuWindow) return;
     seen.opened = true;
     HMENU menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
@@ -97,25 +97,22 @@ TEST_F(TrayTest, OpenMainWindowShowsOneMainWindowUntilItsCloseButton) {
     EXPECT_TRUE(::IsWindow(hidden.Hwnd()));   // the program goes on in the tray
 }
 
-TEST_F(AppTest, ASecondCopyHandsOverToTheRunningOneAndEnds) {
-    CHiddenWnd running;   // the first copy's hidden window
-    ASSERT_TRUE(running.Create());
+// The first copy starts locked (the settings say so) and shows the locked icon; a second copy
+// hands over to it and ends.
+TEST_F(AppTest, AStartShowsTheLockAndASecondCopyHandsOverToTheRunningOne) {
+    theSettings.Locked = TRUE;
+    CMainApp first;
+    ASSERT_TRUE(first.InitInstance());
+    EXPECT_EQ(first.HiddenWnd().TrayIcon().IconId(), UINT(IDI_PELKO_LOCKED));
     {
         CMainApp second;
         EXPECT_FALSE(second.InitInstance());
         EXPECT_EQ(second.HiddenWnd().Hwnd(), nullptr);
         EXPECT_FALSE(second.HiddenWnd().TrayIcon().IsAdded());
     }
-    ASSERT_TRUE(uitest::PumpUntil([&] { return running.MainWnd() != nullptr; }));
-    EXPECT_TRUE(::IsWindowVisible(running.MainWnd()->Hwnd()));
-}
-
-TEST_F(AppTest, StartingLockedShowsTheLockedIcon) {
-    theSettings.Locked = TRUE;
-    CMainApp app;
-    ASSERT_TRUE(app.InitInstance());
-    EXPECT_EQ(app.HiddenWnd().TrayIcon().IconId(), UINT(IDI_PELKO_LOCKED));
-    app.HiddenWnd().Exit();
+    ASSERT_TRUE(uitest::PumpUntil([&] { return first.HiddenWnd().MainWnd() != nullptr; }));
+    EXPECT_TRUE(::IsWindowVisible(first.HiddenWnd().MainWnd()->Hwnd()));
+    first.HiddenWnd().Exit();
 }
 
 TEST_F(AppTest, ARunEndsThroughTheTrayMenusExitWithTheServerShutDown) {

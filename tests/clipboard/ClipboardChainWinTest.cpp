@@ -8,10 +8,10 @@
 
 #include <regex>
 
-#include "ClipboardContents.h"
 #include "clipboard/ClipboardChain.h"
 #include "framework/Window.h"
 #include "settings/Settings.h"
+#include "support/ClipboardContents.h"
 #include "support/DebugOutputCapture.h"
 #include "support/TestHelpers.h"
 

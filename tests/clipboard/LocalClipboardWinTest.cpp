@@ -8,21 +8,15 @@
 
 #include <set>
 
-#include "ClipboardContents.h"
 #include "clipboard/FormatNames.h"
 #include "clipboard/LocalClipboard.h"
 #include "clipboard/Utf16.h"
 #include "settings/Settings.h"
+#include "support/ClipboardContents.h"
 #include "support/DebugOutputCapture.h"
 #include "support/TestHelpers.h"
 
 namespace {
-
-bool IsMovable(HGLOBAL block) {
-    void* data = ::GlobalLock(block);
-    ::GlobalUnlock(block);
-    return data && data != static_cast<void*>(block);
-}
 
 class LocalClipboardTest : public ::testing::Test {
 protected:
@@ -51,9 +45,9 @@ TEST_F(LocalClipboardTest, TheListNamesEveryFormatOnTheClipboardAndEachCanBeRead
 
     const HWND owner = ::GetClipboardOwner();
     UniqueGlobal text(m_clipboard.GetClipboardData(L"cf_unicodetext"));
-    EXPECT_TRUE(IsMovable(text.Get()));
+    EXPECT_NE(GlobalLockGuard(text.Get()).Data(), static_cast<void*>(text.Get()));   // a movable block
     EXPECT_EQ(testutil::WideTextOf(text.Get()), L"Pelko says hello");
-    EXPECT_EQ(testutil::AnsiTextOf(UniqueGlobal(m_clipboard.GetClipboardData(L"HTML Format")).Get()), "<b>");
+    EXPECT_EQ(testutil::BytesOf(UniqueGlobal(m_clipboard.GetClipboardData(L"HTML Format")).Get()), (ByteBlock{'<', 'b', '>', 0}));
     for (const wchar_t* absent : {L"CF_WAVE", L"Pelko Format Nobody Uses", L""})
         EXPECT_EQ(m_clipboard.GetClipboardData(absent), nullptr);
     EXPECT_EQ(::GetClipboardOwner(), owner);  // reading takes no ownership

@@ -8,29 +8,16 @@
 
 #include "framework/UiThread.h"
 #include "framework/Window.h"
+#include "support/TestEvent.h"
 
 namespace {
-
-// A window that answers WM_APP with wParam + 1.
-class CPingWindow : public CWindow {
-protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        return message == WM_APP ? static_cast<LRESULT>(wParam) + 1 : DefaultProc(message, wParam, lParam);
-    }
-};
 
 class CTestThread : public CUiThread {
 public:
     explicit CTestThread(bool withWindow) : m_withWindow(withWindow) {}
     ~CTestThread() override { Quit(); }
-    CPingWindow window;
+    CWindow window;
     std::atomic<DWORD> exitOn{0};
-
-    DWORD ExitCodeAfterItEnded() const {
-        DWORD code = STILL_ACTIVE;
-        if (::WaitForSingleObject(ThreadHandle(), 30000) == WAIT_OBJECT_0) ::GetExitCodeThread(ThreadHandle(), &code);
-        return code;
-    }
 
 protected:
     bool InitInstance() override {
@@ -54,9 +41,8 @@ TEST(UiThread, ServesItsWindowOnItsOwnThreadAndEndsWhenTheWindowIsDestroyed) {
     // InitInstance has run when CreateThread returns: the window exists and is the thread's.
     ASSERT_TRUE(::IsWindow(thread.window.Hwnd()));
     EXPECT_EQ(::GetWindowThreadProcessId(thread.window.Hwnd(), nullptr), thread.ThreadId());
-    EXPECT_EQ(::SendMessageW(thread.window.Hwnd(), WM_APP, 7, 0), 8);  // answered by the thread's loop
     ::PostMessageW(thread.window.Hwnd(), WM_CLOSE, 0, 0);  // the default handling destroys it
-    EXPECT_EQ(thread.ExitCodeAfterItEnded(), 100u);      // quit code 0, plus the test's 100
+    EXPECT_EQ(WaitForThreadEnd(thread.ThreadHandle()), 100u);      // quit code 0, plus the test's 100
     EXPECT_EQ(thread.exitOn.load(), thread.ThreadId());
 }
 
@@ -64,7 +50,7 @@ TEST(UiThread, QuitMessageEndsTheLoopWithItsCode) {
     CTestThread thread(false);
     ASSERT_TRUE(thread.CreateThread());
     ASSERT_TRUE(thread.PostThreadMessage(WM_QUIT, 7, 0));  // the queue exists already
-    EXPECT_EQ(thread.ExitCodeAfterItEnded(), 107u);
+    EXPECT_EQ(WaitForThreadEnd(thread.ThreadHandle()), 107u);
 }
 
 }  // namespace

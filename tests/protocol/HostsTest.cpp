@@ -1,5 +1,5 @@
-// The host table: who is listed under which nick, friends, the search for a nick, the messages
-// posted to its notify window (here from another thread), and renaming into the friends store.
+// The host table: who is listed under which nick, friends, the search for a nick, and the messages
+// posted to its notify window (here from another thread). Renaming is tested with the friends store.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,7 +9,6 @@
 #include "app/WindowMessages.h"
 #include "protocol/Hosts.h"
 #include "settings/Settings.h"
-#include "support/RegistryHelpers.h"
 #include "support/TestHelpers.h"
 
 TEST(Hosts, ListsEachAddressOnceAndTellsTheWindowInOrder) {
@@ -54,20 +53,4 @@ TEST(Hosts, ListsEachAddressOnceAndTellsTheWindowInOrder) {
     EXPECT_TRUE(hosts.GetHost(3, host) && host.Friend);
     EXPECT_EQ(posted(), L"+3 ");
     ::DestroyWindow(window);
-}
-
-TEST(Hosts, RenameStoresTheNickOrKeepsTheOldOneWhenItCannotBeStored) {
-    testreg::DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Pelko");
-    CSettings settings;
-    Hosts hosts{settings};
-    hosts.AddHost(1, L"PC1");
-    EXPECT_TRUE(hosts.RenameHost(1, L"Alice"));
-    EXPECT_FALSE(hosts.RenameHost(2, L"Nobody"));
-    ASSERT_EQ(testreg::DenyWrites(HKEY_LOCAL_MACHINE, L"Software\\Pelko\\Hosts"), ERROR_SUCCESS);
-    EXPECT_FALSE(hosts.RenameHost(1, L"Robert"));
-    HostInfo host;
-    EXPECT_TRUE(hosts.GetHost(1, host) && host.Nick == L"Alice" && !host.Friend);
-    EXPECT_EQ(settings.FriendNicks, (FriendNickMap{{L"PC1", L"Alice"}}));
-    EXPECT_EQ(testreg::GetValue(HKEY_LOCAL_MACHINE, L"Software\\Pelko\\Hosts", L"PC1")->Text(), L"Alice");
-    testreg::DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Pelko");
 }

@@ -7,27 +7,15 @@
 #include <thread>
 #include <vector>
 
-#include "TestEvent.h"
 #include "runtime/Trace.h"
 #include "support/DebugOutputCapture.h"
+#include "support/TestEvent.h"
 
 namespace {
 
 int NumberOf(const std::wstring& line) { return std::stoi(line.substr(1, 8)); }
 
-TEST(Trace, LinesAreNumberedInOrderAndEndInCrLf) {
-    DebugOutputCapture capture;
-    ExTrace(L"first %s %d %X", L"wide", 42, 0xBEEFu);
-    ExTrace(L"second");
-    const auto lines = capture.Lines();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0][0], L'#');
-    EXPECT_EQ(lines[0].substr(9), L"  first wide 42 BEEF\r\n");
-    EXPECT_EQ(lines[1].substr(9), L"  second\r\n");
-    EXPECT_EQ(NumberOf(lines[1]), NumberOf(lines[0]) + 1);
-}
-
-TEST(Trace, LinesFromSeveralThreadsNeverInterleave) {
+TEST(Trace, LinesFromSeveralThreadsAreNumberedInOrderAndNeverInterleave) {
     DebugOutputCapture capture;
     TestEvent go;  // all threads trace long lines at once: two written together would show
     std::vector<std::thread> threads;
@@ -35,7 +23,7 @@ TEST(Trace, LinesFromSeveralThreadsNeverInterleave) {
         threads.emplace_back([t, &go] {
             const std::wstring letters(3000, wchar_t(L'a' + t));
             go.Wait();
-            for (int i = 0; i < 250; ++i) ExTrace(L"%s", letters.c_str());
+            for (int i = 0; i < 250; ++i) ExTrace(L"%s", letters.c_str());   // %s: a wide string
         });
     }
     go.Set();
@@ -43,6 +31,7 @@ TEST(Trace, LinesFromSeveralThreadsNeverInterleave) {
     const auto lines = capture.Lines();
     ASSERT_EQ(lines.size(), 2000u);
     for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i][0], L'#');
         EXPECT_EQ(NumberOf(lines[i]), NumberOf(lines[0]) + int(i));
         EXPECT_EQ(lines[i].substr(9), L"  " + std::wstring(3000, lines[i].at(11)) + L"\r\n");
     }

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cwctype>
-
 #include "../support/RegistryHelpers.h"
 #include "../support/TestHelpers.h"
 #include "protocol/Hosts.h"
@@ -34,10 +32,7 @@ protected:
         testreg::DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey);
         testreg::DeleteTree(HKEY_CURRENT_USER, kScheme.c_str());
         for (const auto& event : kEvents) testreg::DeleteTree(HKEY_CURRENT_USER, (kLabels + L"\\" + event).c_str());
-        HKEY run = nullptr;
-        if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_ALL_ACCESS, &run) != ERROR_SUCCESS) return;
-        ::RegDeleteValueW(run, L"Pelko");
-        ::RegCloseKey(run);
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Pelko");
     }
 };
 
@@ -95,7 +90,7 @@ TEST_F(SettingsTest, AutorunIsTheRunEntryNamingThisProgramInAnyLetterCase) {
     settings.Save();
     std::wstring path = Text(HKEY_CURRENT_USER, kRunKey, L"Pelko");
     EXPECT_EQ(path, testutil::ProgramPath());
-    for (auto& c : path) c = wchar_t(std::towupper(c));
+    ::CharUpperW(path.data());
     for (const auto& [stored, ours] : {std::pair{path, TRUE}, {std::wstring(L"C:\\elsewhere\\pelko.exe"), FALSE}}) {
         testreg::SetString(HKEY_CURRENT_USER, kRunKey, L"Pelko", stored);
         settings.Load();
@@ -107,13 +102,14 @@ TEST_F(SettingsTest, AutorunIsTheRunEntryNamingThisProgramInAnyLetterCase) {
 
 TEST_F(SettingsTest, SoundEventsAreRegisteredAtTheFirstStartAndTheUsersChoiceKeptLater) {
     HKEY labels = nullptr;  // the system's key; the test prefix may lack it
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kLabels.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &labels, nullptr), 0);
+    ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, kLabels.c_str(), &labels), ERROR_SUCCESS);
     ::RegCloseKey(labels);
     CSettings().RegisterSoundEvents();
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kScheme), L"Pelko Network Clipboard");
-    EXPECT_EQ(testutil::Sorted(testreg::SubkeyNames(HKEY_CURRENT_USER, kScheme.c_str())), kEvents);
+    EXPECT_EQ(testreg::SubkeyNames(HKEY_CURRENT_USER, kScheme.c_str()), kEvents);
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kLabels + L"\\PelkoDataTransmitted"), L"Pelko - Data Transmitted");
-    const std::wstring ready = kScheme + L"\\PelkoReadyToTransfer\\.", sound = testutil::ProgramFolderFile(L"ReadyToTransfer.wav");
+    const std::wstring ready = kScheme + L"\\PelkoReadyToTransfer\\.", program = testutil::ProgramPath(),
+                       sound = program.substr(0, program.rfind(L'\\') + 1) + L"ReadyToTransfer.wav";
     EXPECT_EQ(Text(HKEY_CURRENT_USER, ready + L"Default"), sound);
     EXPECT_EQ(Text(HKEY_CURRENT_USER, ready + L"Current"), sound);
     const std::wstring chosen = kScheme + L"\\PelkoNewFriend\\.Current";
@@ -164,6 +160,18 @@ TEST_F(HostStoreTest, FriendsLoadWithTheirNicksUpToOneThatDoesNotFit) {
     }
 }
 
+TEST_F(HostStoreTest, RenameStoresTheNickAtOnceOrKeepsTheOldOneWhenItCannotBeStored) {
+    m_hosts.AddHost(1, L"PC1");
+    EXPECT_TRUE(m_hosts.RenameHost(1, L"Alice"));   // no friend: stored all the same
+    EXPECT_FALSE(m_hosts.RenameHost(2, L"Nobody"));
+    ASSERT_EQ(testreg::DenyWrites(HKEY_LOCAL_MACHINE, kHostsKey), ERROR_SUCCESS);
+    EXPECT_FALSE(m_hosts.RenameHost(1, L"Robert"));
+    HostInfo host;
+    EXPECT_TRUE(m_hosts.GetHost(1, host) && host.Nick == L"Alice" && !host.Friend);
+    EXPECT_EQ(m_settings.FriendNicks, (FriendNickMap{{L"PC1", L"Alice"}}));
+    EXPECT_EQ(StoredFriends(), m_settings.FriendNicks);
+}
+
 TEST_F(HostStoreTest, SavingWritesThePresentFriendsAndKeepsTheAbsentOnes) {
     Store({{L"AWAY", L"Away friend"}, {L"GONE", L"Gone friend"}, {L"STALE", L"stale"}});
     testreg::SetDword(HKEY_LOCAL_MACHINE, L"Software\\Pelko\\Hosts\\Sub\\Deeper", L"v", 1);
@@ -175,10 +183,9 @@ TEST_F(HostStoreTest, SavingWritesThePresentFriendsAndKeepsTheAbsentOnes) {
     };
     for (DWORD i = 0; i < std::size(present); ++i) {
         m_hosts.AddHost(i, present[i].name);
-        if (present[i].nick) m_hosts.RenameHost(i, present[i].nick);  // stored at once, friend or not
+        if (present[i].nick) m_hosts.RenameHost(i, present[i].nick);
         m_hosts.SetFriend(i, present[i].isFriend);
     }
-    EXPECT_EQ(StoredFriends().at(L"PC1"), L"Eve");
     m_hosts.RemoveHost(0);  // unmarked, then it left
     EXPECT_EQ(m_settings.SaveHosts(), TRUE);  // without a table nothing is written
     EXPECT_EQ(StoredFriends().count(L"STALE"), 1u);

@@ -45,11 +45,8 @@ TEST(SkinColors, EachBaseColourGivesItsHlsAndPalette) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << std::hex << row.base);
-        const HlsColor hls = RgbToHls(row.base);
-        EXPECT_EQ(hls.Hue, row.hls.Hue);
-        EXPECT_EQ(hls.Lightness, row.hls.Lightness);
-        EXPECT_EQ(hls.Saturation, row.hls.Saturation);
-        EXPECT_EQ(HlsToRgb(hls), row.back);
+        EXPECT_EQ(RgbToHls(row.base), row.hls);
+        EXPECT_EQ(HlsToRgb(row.hls), row.back);
         const SkinPalette palette = ComputeSkinPalette(row.base);
         EXPECT_EQ(palette.BaseShadesA, row.shadesA);
         EXPECT_EQ(palette.BaseShadesB, row.shadesB);

@@ -22,13 +22,6 @@ public:
         CriticalSectionLock lock(m_lock);
         return m_lines;
     }
-    // The lines that begin with the prefix.
-    std::vector<std::wstring> LinesStartingWith(const std::wstring& prefix) {
-        std::vector<std::wstring> found;
-        for (auto& line : Lines())
-            if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line);
-        return found;
-    }
     void Clear() {
         CriticalSectionLock lock(m_lock);
         m_lines.clear();
@@ -47,16 +40,13 @@ public:
 private:
     static LONG CALLBACK Handler(EXCEPTION_POINTERS* info) {
         const EXCEPTION_RECORD* record = info->ExceptionRecord;
-        if (!s_self || record->NumberParameters < 2) return EXCEPTION_CONTINUE_SEARCH;
-        std::wstring line;
-        if (record->ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C) {
-            line = reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]);
-        } else if (record->ExceptionCode == DBG_PRINTEXCEPTION_C) {
-            for (const char* c = reinterpret_cast<const char*>(record->ExceptionInformation[1]); *c; ++c)
-                line += static_cast<wchar_t>(static_cast<unsigned char>(*c));
-        } else {
+        const bool wide = record->ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C;
+        if (!s_self || record->NumberParameters < 2 || (!wide && record->ExceptionCode != DBG_PRINTEXCEPTION_C))
             return EXCEPTION_CONTINUE_SEARCH;
-        }
+        std::wstring line;
+        if (wide) line = reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]);
+        else for (const char* c = reinterpret_cast<const char*>(record->ExceptionInformation[1]); *c; ++c)
+            line += static_cast<wchar_t>(static_cast<unsigned char>(*c));
         CriticalSectionLock lock(s_self->m_lock);
         s_self->m_lines.push_back(std::move(line));
         return EXCEPTION_CONTINUE_EXECUTION;

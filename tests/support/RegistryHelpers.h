@@ -6,6 +6,7 @@
 
 #include <sddl.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,23 +18,12 @@ inline void DeleteTree(HKEY root, const wchar_t* path) {
     ::RegDeleteKeyW(root, path);
 }
 
-inline LONG SetValue(HKEY root, const wchar_t* path, const wchar_t* name, DWORD type, const void* data,
-                     DWORD bytes) {
-    HKEY key = nullptr;
-    LONG result = ::RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                                    &key, nullptr);
-    if (result != ERROR_SUCCESS) return result;
-    result = ::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), bytes);
-    ::RegCloseKey(key);
-    return result;
-}
-
+// A value set, its key made when needed.
 inline LONG SetDword(HKEY root, const wchar_t* path, const wchar_t* name, DWORD value) {
-    return SetValue(root, path, name, REG_DWORD, &value, sizeof value);
+    return ::RegSetKeyValueW(root, path, name, REG_DWORD, &value, sizeof value);
 }
-
 inline LONG SetString(HKEY root, const wchar_t* path, const wchar_t* name, const std::wstring& text) {
-    return SetValue(root, path, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    return ::RegSetKeyValueW(root, path, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 // Gives `path` an access list that refuses writing values to everyone (reading and deleting stay
@@ -68,22 +58,18 @@ struct Value {
 };
 
 inline std::optional<Value> GetValue(HKEY root, const wchar_t* path, const wchar_t* name) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
     Value value;
     DWORD bytes = 0;
-    LONG result = ::RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &bytes);
-    if (result == ERROR_SUCCESS) {
-        value.data.resize(bytes);
-        result = ::RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &bytes);
-        value.data.resize(bytes);
-    }
-    ::RegCloseKey(key);
-    if (result != ERROR_SUCCESS) return std::nullopt;
+    const DWORD any = RRF_RT_ANY | RRF_NOEXPAND;
+    if (::RegGetValueW(root, path, name, any, &value.type, nullptr, &bytes) != ERROR_SUCCESS) return std::nullopt;
+    value.data.resize(bytes);
+    if (::RegGetValueW(root, path, name, any, &value.type, value.data.data(), &bytes) != ERROR_SUCCESS) return std::nullopt;
+    value.data.resize(bytes);
     return value;
 }
 
-// The value names (or the subkey names) of a key, in the order the registry enumerates them.
+// The value names (or the subkey names) of a key, sorted: Windows and Wine enumerate them in
+// different orders.
 inline std::vector<std::wstring> Names(HKEY root, const wchar_t* path, bool subkeys) {
     std::vector<std::wstring> names;
     HKEY key = nullptr;
@@ -97,6 +83,7 @@ inline std::vector<std::wstring> Names(HKEY root, const wchar_t* path, bool subk
         names.emplace_back(name, length);
     }
     ::RegCloseKey(key);
+    std::sort(names.begin(), names.end());
     return names;
 }
 inline std::vector<std::wstring> ValueNames(HKEY root, const wchar_t* path) { return Names(root, path, false); }

@@ -1,10 +1,10 @@
-// Small helpers that several Windows test programs need: this computer's name, files beside the
-// test program, sorted name lists, and the contents of a global memory block.
+// Small helpers that several Windows test programs need: this computer's name, the test program's
+// path, a socket's port, and the contents of a global memory block.
 #pragma once
 
+#include <winsock2.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cwchar>
 #include <string>
@@ -22,20 +22,17 @@ inline std::wstring ComputerName() {
     return std::wstring(name, length);
 }
 
-// The full path of the running test program, or of a file beside it.
+// The full path of the running test program.
 inline std::wstring ProgramPath() {
     wchar_t path[MAX_PATH];
     return std::wstring(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
 }
-inline std::wstring ProgramFolderFile(const std::wstring& file) {
-    const std::wstring path = ProgramPath();
-    return path.substr(0, path.rfind(L'\\') + 1) + file;
-}
 
-// Registry and clipboard enumeration orders differ between Windows and Wine: compare sorted.
-inline std::vector<std::wstring> Sorted(std::vector<std::wstring> names) {
-    std::sort(names.begin(), names.end());
-    return names;
+// The port a socket is bound to (0 if none).
+inline USHORT LocalPort(SOCKET handle) {
+    sockaddr_in address{};
+    int length = sizeof address;
+    return ::getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length) == 0 ? ::ntohs(address.sin_port) : 0;
 }
 
 // Every byte of a global memory block (empty when it cannot be locked).
@@ -45,17 +42,11 @@ inline std::vector<std::uint8_t> BytesOf(HGLOBAL block) {
     return data ? std::vector<std::uint8_t>(data, data + lock.Size()) : std::vector<std::uint8_t>{};
 }
 
-// The text (wide or ANSI) in a global memory block, up to its first null or the block's end.
-template <typename Char>
-std::basic_string<Char> TextOf(HGLOBAL block) {
+// The wide text in a global memory block, up to its first null or the block's end.
+inline std::wstring WideTextOf(HGLOBAL block) {
     GlobalLockGuard lock(block);
-    const auto* text = static_cast<const Char*>(lock.Data());
-    if (!text) return {};
-    size_t length = 0;
-    while (length < lock.Size() / sizeof(Char) && text[length] != 0) ++length;
-    return std::basic_string<Char>(text, length);
+    const auto* text = static_cast<const wchar_t*>(lock.Data());
+    return text ? std::wstring(text, ::wcsnlen(text, lock.Size() / sizeof(wchar_t))) : L"";
 }
-inline std::wstring WideTextOf(HGLOBAL block) { return TextOf<wchar_t>(block); }
-inline std::string AnsiTextOf(HGLOBAL block) { return TextOf<char>(block); }
 
 }  // namespace testutil

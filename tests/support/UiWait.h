@@ -14,44 +14,22 @@ namespace uitest {
 
 constexpr DWORD kGenerousMs = 30000;
 
-inline std::wstring ClassOf(HWND hwnd) {
-    wchar_t name[128] = {};
-    ::GetClassNameW(hwnd, name, 128);
-    return name;
-}
-
 inline std::wstring TextOf(HWND hwnd) {
     std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
     text.resize(static_cast<size_t>(::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 
-// Waits until a visible top-level window of this process has the class and passes the
-// predicate; null after the limit (or when stop is set).
-inline HWND WaitForProcessWindow(const wchar_t* className, const std::function<bool(HWND)>& accept = {},
-                                 const std::atomic<bool>* stop = nullptr, DWORD limitMs = kGenerousMs) {
-    struct Search {
-        const wchar_t* className;
-        const std::function<bool(HWND)>* accept;
-        HWND found;
-    } search{className, &accept, nullptr};
-    const ULONGLONG end = ::GetTickCount64() + limitMs;
-    for (;;) {
-        ::EnumWindows(
-            [](HWND hwnd, LPARAM parameter) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(parameter);
-                DWORD pid = 0;
-                ::GetWindowThreadProcessId(hwnd, &pid);
-                if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd) || ClassOf(hwnd) != s->className ||
-                    (*s->accept && !(*s->accept)(hwnd)))
-                    return TRUE;
-                s->found = hwnd;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (search.found) return search.found;
+// Waits until a visible top-level window of this process has the class; null after the limit
+// (or when stop is set).
+inline HWND WaitForProcessWindow(const wchar_t* className, const std::atomic<bool>* stop = nullptr) {
+    for (const ULONGLONG end = ::GetTickCount64() + kGenerousMs;; ::Sleep(10)) {
+        for (HWND hwnd = nullptr; (hwnd = ::FindWindowExW(nullptr, hwnd, className, nullptr)) != nullptr;) {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(hwnd, &pid);
+            if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(hwnd)) return hwnd;
+        }
         if ((stop && stop->load()) || ::GetTickCount64() > end) return nullptr;
-        ::Sleep(10);
     }
 }
 
@@ -61,21 +39,11 @@ inline void PostKey(HWND hwnd, UINT key) {
 }
 
 // Processes this thread's pending messages until the condition holds (or the limit passes).
-inline bool PumpUntil(const std::function<bool()>& condition, DWORD limitMs = kGenerousMs) {
-    const ULONGLONG end = ::GetTickCount64() + limitMs;
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                ::PostQuitMessage(static_cast<int>(msg.wParam));   // leave it for the caller
-                return condition();
-            }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
+inline bool PumpUntil(const std::function<bool()>& condition) {
+    for (const ULONGLONG end = ::GetTickCount64() + kGenerousMs;; ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT)) {
+        for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) ::TranslateMessage(&msg), ::DispatchMessageW(&msg);
         if (condition()) return true;
         if (::GetTickCount64() > end) return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
 }
 
@@ -87,7 +55,7 @@ public:
     explicit WindowWatch(const wchar_t* className) : m_className(className) {
         m_thread = std::thread([this] {
             while (!m_stop.load()) {
-                if (HWND hwnd = WaitForProcessWindow(m_className.c_str(), {}, &m_stop)) {
+                if (HWND hwnd = WaitForProcessWindow(m_className.c_str(), &m_stop)) {
                     ++m_seen;
                     PostKey(hwnd, VK_ESCAPE);
                     while (::IsWindow(hwnd) && ::IsWindowVisible(hwnd)) ::Sleep(10);

@@ -1,5 +1,5 @@
 // The message box, driven the way a user would: while the box runs modally, a second thread finds
-// it, reads its text, measures that text as the box should have, and presses a button or Escape.
+// it, reads its text, measures that text as the box should have, and presses a button.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -16,8 +16,6 @@
 
 namespace {
 
-enum class Press { Ok, Close, Escape };
-
 struct Seen {
     int result = 0;
     std::wstring text;   // empty if no box opened
@@ -25,11 +23,11 @@ struct Seen {
     SIZE measured{};
 };
 
-Seen ShowAndPress(const std::function<int()>& show, Press press) {
+Seen ShowAndPress(const std::function<int()>& show, int button) {
     Seen seen;
     std::atomic<bool> stop{false};
     std::thread user([&] {
-        HWND box = uitest::WaitForProcessWindow(L"#32770", {}, &stop);
+        HWND box = uitest::WaitForProcessWindow(L"#32770", &stop);
         if (!box) return;
         seen.text = uitest::TextOf(box);
         ::GetWindowRect(box, &seen.window);
@@ -41,8 +39,7 @@ Seen ShowAndPress(const std::function<int()>& show, Press press) {
         SelectGuard font(dc.Get(), reinterpret_cast<HFONT>(::SendMessageW(box, WM_GETFONT, 0, 0)));
         ::DrawTextW(dc.Get(), seen.text.c_str(), -1, &area, DT_CALCRECT | DT_WORDBREAK);
         seen.measured = SIZE{area.right - area.left, area.bottom - area.top};
-        if (press == Press::Escape) uitest::PostKey(box, VK_ESCAPE);
-        else ::PostMessageW(::GetDlgItem(box, press == Press::Ok ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
+        ::PostMessageW(::GetDlgItem(box, button), BM_CLICK, 0, 0);
     });
     seen.result = show();
     stop = true;
@@ -55,21 +52,20 @@ Seen ShowAndPress(const std::function<int()>& show, Press press) {
 // Each box is the text plus 56 + 16 pixels wide, plus the button and 64 high, with "Ok" centred at
 // the bottom, and sits in the middle of the work area.
 TEST(MessageDialog, ShowsItsTextSizedToItAndReturnsThePressedButton) {
-    const struct { std::function<int()> show; Press press; int result; std::wstring text; } rows[] = {
-        {[] { return ShowMessage(L"Failed to initialize server", MB_ICONERROR); }, Press::Ok, IDOK,
-         L"Failed to initialize server"},
-        {[] { return ShowMessage(L"Closed", MB_ICONEXCLAMATION); }, Press::Close, IDCANCEL, L"Closed"},
-        {[] { return ShowMessage(L"Escaped", MB_ICONERROR); }, Press::Escape, IDCANCEL, L"Escaped"},
+    // The button pressed: "Ok" (IDOK) or the close button (IDCANCEL), whose id the box returns.
+    const struct { std::function<int()> show; int button; std::wstring text; } rows[] = {
+        {[] { return ShowMessage(L"Failed to initialize server", MB_ICONERROR); }, IDOK, L"Failed to initialize server"},
+        {[] { return ShowMessage(L"Closed", MB_ICONEXCLAMATION); }, IDCANCEL, L"Closed"},
         // From the string table: whole, with its line feed.
-        {[] { return ShowMessageId(IDS_PREVIOUS_REQUEST, MB_ICONERROR); }, Press::Ok, IDOK,
+        {[] { return ShowMessageId(IDS_PREVIOUS_REQUEST, MB_ICONERROR); }, IDOK,
          L"Pelko is processing the previous request.\nPlease retry later."},
     };
     RECT area{};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     for (const auto& row : rows) {
-        const Seen seen = ShowAndPress(row.show, row.press);
+        const Seen seen = ShowAndPress(row.show, row.button);
         EXPECT_EQ(seen.text, row.text);
-        EXPECT_EQ(seen.result, row.result) << row.text;
+        EXPECT_EQ(seen.result, row.button) << row.text;
         const int width = seen.window.right - seen.window.left, height = seen.window.bottom - seen.window.top;
         EXPECT_EQ(width, seen.measured.cx + 72) << row.text;
         EXPECT_EQ(height, seen.measured.cy + (seen.ok.bottom - seen.ok.top) + 64) << row.text;

@@ -97,7 +97,7 @@ TEST_F(MainWindowTest, RenamingAFriendRefusesAnEmptyOrTakenNick) {
         std::wstring shown;
         std::atomic<bool> stop{false};
         std::thread user([&] {
-            if (HWND box = uitest::WaitForProcessWindow(L"#32770", {}, &stop)) {
+            if (HWND box = uitest::WaitForProcessWindow(L"#32770", &stop)) {
                 shown = uitest::TextOf(box);
                 ::PostMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
             }

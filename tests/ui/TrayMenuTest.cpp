@@ -20,15 +20,8 @@ struct Item {
     bool operator==(const Item&) const = default;
 };
 
-std::vector<TrayMenuHost> Hosts(int count) {
-    std::vector<TrayMenuHost> hosts;
-    for (int i = 0; i < count; ++i) hosts.push_back({L"host" + std::to_wstring(i), DWORD(100 + i), i % 2 == 0});
-    return hosts;
-}
-
 TEST(TrayMenu, EachOpeningListsTheHostsAboveTheFixedItems) {
     const struct Row { bool locked, friendsOnly; int hosts; std::vector<Item> expected; } rows[] = {
-        {false, false, 0, {}},
         {true, false, 3, {{L"host2", 0x8002, 102}, {L"host1", 0x8001, 101}, {L"host0", 0x8000, 100}}},
         {false, true, 3, {{L"host2", 0x8001, 102}, {L"host0", 0x8000, 100}}},
         // Host commands step over Exit, Open Main Window and Lock (0x8003 to 0x8005).
@@ -42,7 +35,9 @@ TEST(TrayMenu, EachOpeningListsTheHostsAboveTheFixedItems) {
     int opening = 0;
     for (const Row& row : rows) {
         SCOPED_TRACE(++opening);
-        menu.Prepare(row.locked, row.friendsOnly, Hosts(row.hosts));
+        std::vector<TrayMenuHost> hosts;   // host0 at 100, host1 at 101, ...: the even ones friends
+        for (int i = 0; i < row.hosts; ++i) hosts.push_back({L"host" + std::to_wstring(i), DWORD(100 + i), i % 2 == 0});
+        menu.Prepare(row.locked, row.friendsOnly, hosts);
         const int count = ::GetMenuItemCount(popup);
         ASSERT_EQ(count, int(row.expected.size()) + CTrayMenu::kFixedItemCount);
         std::vector<Item> items;

@@ -53,7 +53,8 @@ void Write(FILE* stream, const std::wstring& text) {
     std::fwrite(bytes.data(), 1, bytes.size(), stream);
     std::fflush(stream);
 }
-void Print(const std::wstring& line) { Write(stdout, line); }
+// Writes the line on stdout; returns exit code 0.
+int Print(const std::wstring& line) { Write(stdout, line); return 0; }
 // Writes "pelkodrv: WHY" (with the thread's last error if asked) on stderr; returns exit code 1.
 int Fail(const std::wstring& why, bool withLastError = false) {
     const DWORD error = ::GetLastError();
@@ -180,8 +181,7 @@ int CmdGetClip(const Args& args) {
     if (const auto* text = reinterpret_cast<const wchar_t*>(bytes); !hex && id == CF_UNICODETEXT)
         line.assign(text, ::wcsnlen(text, lock.Size() / sizeof(wchar_t)));
     else for (SIZE_T i = 0; i < lock.Size(); ++i) line += {L"0123456789abcdef"[bytes[i] >> 4], L"0123456789abcdef"[bytes[i] & 15]};
-    Print(line);
-    return 0;
+    return Print(line);
 }
 int CmdFormats(const Args& args) {
     const Clipboard clipboard(args, false);
@@ -242,8 +242,7 @@ int CmdWait(const Args& args, bool once) {
     HWND hwnd = nullptr;
     if (!WaitUntil(once ? 0 : args.Timeout(), [&] { return ((hwnd = FindNamed(args)) == nullptr) == gone; }))
         return Fail(gone ? L"the window is still there" : L"no such window");
-    if (!gone) Print(Hex(hwnd));
-    return 0;
+    return gone ? 0 : Print(Hex(hwnd));
 }
 int CmdInfo(const Args& args) {
     HWND hwnd = args.window;
@@ -256,8 +255,7 @@ int CmdInfo(const Args& args) {
                   r.left, r.top, r.right, r.bottom, r.right - r.left, r.bottom - r.top, ::IsWindowVisible(hwnd) ? 1 : 0,
                   static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE)), static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE)),
                   pid, ::GetForegroundWindow() == hwnd ? 1 : 0);
-    Print(L"hwnd " + Hex(hwnd) + L"\nclass " + ClassOf(hwnd) + L"\ntitle " + TextOf(hwnd) + L"\n" + rest);
-    return 0;
+    return Print(L"hwnd " + Hex(hwnd) + L"\nclass " + ClassOf(hwnd) + L"\ntitle " + TextOf(hwnd) + L"\n" + rest);
 }
 // MSG [WPARAM [LPARAM]], posted, or sent (which prints the result).
 int Message(const Args& args, bool send) {
@@ -269,8 +267,7 @@ int Message(const Args& args, bool send) {
     if (!send) return ::PostMessageW(args.window, message, static_cast<WPARAM>(v[1]), static_cast<LPARAM>(v[2])) ? 0 : Fail(L"PostMessageW failed", true);
     if (!::SendMessageTimeoutW(args.window, message, static_cast<WPARAM>(v[1]), static_cast<LPARAM>(v[2]), SMTO_NORMAL, args.Timeout(), &result))
         return Fail(L"SendMessageTimeoutW failed or timed out", true);
-    Print(std::to_wstring(static_cast<long long>(result)));
-    return 0;
+    return Print(std::to_wstring(static_cast<long long>(result)));
 }
 BOOL CALLBACK PrintDescendant(HWND child, LPARAM) {
     Print(Hex(child) + L"\t" + Hex(::GetParent(child)) + L"\t" + std::to_wstring(::GetDlgCtrlID(child)) + L"\t" + ClassOf(child) +
@@ -293,9 +290,8 @@ int CmdPress(const Args& args) {
     if (!ParseNumber(args.words[0], id)) return Fail(L"press: give one button id");
     HWND button = ::GetDlgItem(args.window, static_cast<int>(id));
     if (!button) return Fail(L"the dialog has no control " + args.words[0]);
-    if (!::PostMessageW(args.window, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), reinterpret_cast<LPARAM>(button)))
-        return Fail(L"PostMessageW failed", true);
-    return 0;
+    return ::PostMessageW(args.window, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), reinterpret_cast<LPARAM>(button))
+               ? 0 : Fail(L"PostMessageW failed", true);
 }
 // The strings of a list box: LB_GETTEXT is carried across processes for list boxes with strings.
 int CmdItems(const Args& args) {
@@ -333,9 +329,8 @@ int CmdMenu(const Args& args, bool open) {
             return Fail(L"cannot post key " + key, true);
     }
     const bool closes = !args.words.empty() && (args.words.back() == L"return" || args.words.back() == L"escape");
-    if (closes && !WaitUntil(args.Timeout(), [menu] { return !::IsWindow(menu) || !::IsWindowVisible(menu); }))
-        return Fail(L"the menu did not close");
-    return 0;
+    return closes && !WaitUntil(args.Timeout(), [menu] { return !::IsWindow(menu) || !::IsWindowVisible(menu); })
+               ? Fail(L"the menu did not close") : 0;
 }
 
 // --- processes: the ids of those running the image (its file name, any case).
@@ -359,8 +354,7 @@ int CmdProcesses(const Args& args, bool idle) {
     if (!process) return Fail(L"cannot open process " + std::to_wstring(pids[0]), true);
     if (const DWORD result = ::WaitForInputIdle(process.Get(), args.Timeout()); result != 0)
         return Fail(result == WAIT_TIMEOUT ? L"not idle in time" : L"WaitForInputIdle failed");
-    Print(std::to_wstring(pids[0]));
-    return 0;
+    return Print(std::to_wstring(pids[0]));
 }
 
 // Wine closes a desktop, and with it the shell (task bar, tray, clipboard manager), a second after

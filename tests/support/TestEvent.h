@@ -14,7 +14,6 @@ public:
     bool Wait(DWORD timeout = GenerousWait) const noexcept {
         return ::WaitForSingleObject(m_event.Get(), timeout) == WAIT_OBJECT_0;
     }
-    bool IsSet() const noexcept { return Wait(0); }
 
 private:
     UniqueKernelHandle m_event{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
