@@ -14,6 +14,7 @@ prints "LISTENING", and answers every TCP connection on 4001: cmd_GetInfo with t
     badsum       the data with a checksum that does not match
     badseq       a reply header with another sequence number
     empty        an empty format list
+    split        the data reply's header in two pieces, 0.3 s apart
     big          the data in 2 MiB pieces of 64 MiB in all, 0.2 s apart (time to cancel)
     error:N:CMD  the error reply N to command CMD (4 or 6), everything else as in ok
 """
@@ -83,7 +84,11 @@ def serve(conn, mode):
     size = 64 << 20 if mode == "big" else DATA_SIZE
     data = (pattern(DATA_SIZE) * (size // DATA_SIZE + 1))[:size]
     checksum = zlib.crc32(data, 0xFFFFFFFF) ^ (1 if mode == "badsum" else 0)
-    conn.sendall(header(7, 0, len(data), checksum, sequence))
+    head = header(7, 0, len(data), checksum, sequence)
+    if mode == "split":   # the reply header in two pieces, as a stream may bring it
+        conn.sendall(head[:10])
+        time.sleep(0.3)
+    conn.sendall(head[10:] if mode == "split" else head)
     pieces, pause = (10, 0.9) if mode == "slow" else (32, 0.2) if mode == "big" else (1, 0)
     step = -(-len(data) // pieces)
     for at in range(0, len(data), step):

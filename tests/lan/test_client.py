@@ -36,6 +36,7 @@ CASES = [
     ("badsum", "data", CORRUPT),
     ("reset", "data", NETWORK),
     ("slow", "data", None),
+    ("split", "data", None),
 ]
 
 
