@@ -8,7 +8,7 @@ another base colour from the registry. Each page is photographed into build/lan-
 import re
 import time
 
-from lantest import (DIALOG_CLASS, HIDDEN_CLASS, MAIN_CLASS, MENU_CLASS, SETTINGS_KEY, WAIT_MS, WAIT_S, LanTestCase,
+from lantest import (HIDDEN_CLASS, MAIN_CLASS, MENU_CLASS, PROGRAM_IMAGE, SETTINGS_KEY, WAIT_MS, WAIT_S, LanTestCase,
                      add_host)
 
 WM_COMMAND = 0x0111
@@ -108,10 +108,10 @@ class PagesTest(LanTestCase):
         # With the main window open, a right click on the icon brings the window to the front
         # instead of opening the menu.
         a.run(["xdotool", "mousemove", "40", "40", "click", "1"], check=True)   # on the desktop
-        a.driver_ok("wait-idle", "pelko.exe", "--timeout", WAIT_MS)
+        a.driver_ok("wait-idle", PROGRAM_IMAGE, "--timeout", WAIT_MS)
         self.assertEqual("0", self.window_info(a, MAIN_CLASS)["foreground"])
         self.right_click_tray_icon(a)
-        a.driver_ok("wait-idle", "pelko.exe", "--timeout", WAIT_MS)
+        a.driver_ok("wait-idle", PROGRAM_IMAGE, "--timeout", WAIT_MS)
         self.assertEqual("1", self.window_info(a, MAIN_CLASS)["foreground"])
         self.assertFalse(a.driver("find", "--class", MENU_CLASS, "--visible").ok)
 
