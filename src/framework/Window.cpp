@@ -121,3 +121,10 @@ LRESULT CALLBACK CWindow::StaticWindowProc(HWND hwnd, UINT message, WPARAM wPara
     }
     return result;
 }
+
+std::wstring WindowText(HWND hwnd) {
+    if (!hwnd) return {};
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 class CWindow {
 public:
     CWindow() = default;
@@ -51,3 +53,6 @@ HINSTANCE ModuleInstance();
 
 // Centres a top-level window on the work area of its monitor (keeps its size and z-order).
 void CenterOnScreen(HWND hwnd);
+
+// A window's whole text (empty for no window).
+std::wstring WindowText(HWND hwnd);

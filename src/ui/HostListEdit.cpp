@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "framework/Window.h"
 #include "skin/Skin.h"
 #include "ui/HostList.h"
 
@@ -19,12 +20,7 @@ bool CHostListEdit::Open(HWND list, const RECT& rect, const std::wstring& text, 
     return true;
 }
 
-std::wstring CHostListEdit::Text() const {
-    if (!Hwnd()) return {};
-    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(Hwnd())) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(Hwnd(), text.data(), static_cast<int>(text.size()))));
-    return text;
-}
+std::wstring CHostListEdit::Text() const { return WindowText(Hwnd()); }
 
 void CHostListEdit::Close() {
     m_finished = true;   // the focus that goes with the window is no cancel

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "framework/Handles.h"
+#include "framework/Window.h"
 #include "settings/Settings.h"
 #include "skin/Skin.h"
 #include "ui/SkinDrawing.h"
@@ -100,10 +101,7 @@ void COptionsPage::OnHidePage() {
     for (size_t i = 0; i < m_edits.size(); ++i) {
         // As _wtoi reads it: an empty edit or no number is 0, any other number is stored as it
         // is. A port the server cannot use is refused, with its trace, at the next start.
-        const int length = ::GetWindowTextLengthW(m_edits[i]);
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        ::GetWindowTextW(m_edits[i], text.data(), length + 1);
-        theSettings.*kEdits[i].setting = static_cast<DWORD>(_wtoi(text.c_str()));
+        theSettings.*kEdits[i].setting = static_cast<DWORD>(_wtoi(WindowText(m_edits[i]).c_str()));
     }
     theSettings.Save();
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "framework/Handles.h"
+#include "framework/Window.h"
 #include "skin/Skin.h"
 
 namespace {
@@ -24,12 +25,6 @@ void Bevel(HDC dc, const RECT& r, HPEN light, HPEN dark) {
     Line(dc, light, r.left, r.top, r.right - 1, r.top);
     Line(dc, dark, r.right - 1, r.top, r.right - 1, r.bottom - 1);
     Line(dc, dark, r.right - 1, r.bottom - 1, r.left - 1, r.bottom - 1);
-}
-
-std::wstring WindowText(HWND hwnd) {
-    wchar_t text[128] = {};
-    const int length = ::GetWindowTextW(hwnd, text, 128);
-    return std::wstring(text, length > 0 ? length : 0);
 }
 }  // namespace
 

@@ -6,7 +6,6 @@ program's message box and takes a good one, and the nick survives a restart, whi
 another base colour from the registry. Each page is photographed into build/lan-results/screens/."""
 
 import re
-import time
 
 from lantest import (HIDDEN_CLASS, MAIN_CLASS, MENU_CLASS, PROGRAM_IMAGE, SETTINGS_KEY, WAIT_MS, WAIT_S, LanTestCase,
                      add_host)
@@ -93,11 +92,9 @@ class PagesTest(LanTestCase):
 
         self.rename(a, friends, "BackSpace", "Return")
         self.assertIn("Nick name must have at least one character length.", self.message(a))
+        mark = a.trace.refresh()
         self.rename(a, friends, "B", "e", "e", "Return")
-        for _ in range(50):
-            if a.driver_ok("items", "--hwnd", friends).lines() == ["Bee"]:
-                break
-            time.sleep(0.2)
+        self.wait_trace(a, r"  SaveNick res=1;", start=mark)   # stored; the list is asked after the rename ends
         self.assertEqual(["Bee"], a.driver_ok("items", "--hwnd", friends).lines())
         # The window's margin is in the base colour: the default red 0x20, green 0x42, blue 0x34.
         self.assertEqual("204234", self.shoot(a, "page-friends")(5, 40))
