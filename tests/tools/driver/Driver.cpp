@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
@@ -369,6 +370,24 @@ int CmdHold(const Args&) {
     return 0;
 }
 
+// keyrules: the access rules (DACL) of HKLM\PATH or HKCU\PATH in the 64-bit view, as SDDL.
+int CmdKeyRules(const Args& args) {
+    const std::wstring& name = args.words[0];
+    const HKEY root = name.rfind(L"HKLM\\", 0) == 0 ? HKEY_LOCAL_MACHINE : name.rfind(L"HKCU\\", 0) == 0 ? HKEY_CURRENT_USER : nullptr;
+    UniqueRegKey key;
+    if (!root || ::RegOpenKeyExW(root, name.c_str() + 5, 0, READ_CONTROL | KEY_WOW64_64KEY, key.Put()) != ERROR_SUCCESS)
+        return Fail(L"cannot open " + name);
+    DWORD size = 0;
+    ::RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+    std::vector<BYTE> described(size);
+    UniqueLocalMemory text;
+    if (::RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, described.data(), &size) != ERROR_SUCCESS ||
+        !::ConvertSecurityDescriptorToStringSecurityDescriptorW(described.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                                reinterpret_cast<LPWSTR*>(text.Put()), nullptr))
+        return Fail(L"cannot read the access rules of " + name, true);
+    return Print(static_cast<const wchar_t*>(text.Get()));
+}
+
 // --- the commands: the words each takes besides the options; whether it names a window (1) that must be there (2).
 struct Command { const wchar_t* name; int (*run)(const Args&); size_t minWords, maxWords; int window; const wchar_t* usage; };
 constexpr Command kCommands[] = {
@@ -390,6 +409,7 @@ constexpr Command kCommands[] = {
     {L"keys", [](const Args& a) { return CmdMenu(a, false); }, 1, SIZE_MAX, 0, L"KEY... [--timeout MS]"},
     {L"running", [](const Args& a) { return CmdProcesses(a, false); }, 1, 1, 0, L"IMAGE"},
     {L"wait-idle", [](const Args& a) { return CmdProcesses(a, true); }, 1, 1, 0, L"IMAGE [--timeout MS]"},
+    {L"keyrules", CmdKeyRules, 1, 1, 0, L"HKLM\\PATH|HKCU\\PATH   (the key's access rules as SDDL)"},
     {L"hold", CmdHold, 0, 0, 0, L"   (until ended: keeps the desktop in use)"},
 };
 }  // namespace
