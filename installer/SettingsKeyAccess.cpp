@@ -51,7 +51,7 @@ extern "C" __declspec(dllexport) UINT __stdcall GrantUsersSettingsKey(MSIHANDLE 
         return Failed(install, L"making the Users SID", ::GetLastError());
     EXPLICIT_ACCESSW rule{};
     rule.grfAccessPermissions = KEY_ALL_ACCESS;
-    rule.grfAccessMode = GRANT_ACCESS;
+    rule.grfAccessMode = SET_ACCESS;         // in place of any rule for Users: a repair or upgrade adds no second one
     rule.grfInheritance = CONTAINER_INHERIT_ACE;   // subkeys, also those made later (Hosts)
     rule.Trustee.TrusteeForm = TRUSTEE_IS_SID;
     rule.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;

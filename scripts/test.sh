@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: native unit tests and fuzz runs of the portable core,
-# Windows tests under Wine (in a sandbox), and the LAN tests (several sandboxed hosts).
-#   scripts/test.sh [native|windows|lan]...   (default: all three levels)
+# Windows tests under Wine (in a sandbox), the installer package under Wine (in a sandbox), and the
+# LAN tests (several sandboxed hosts).
+#   scripts/test.sh [native|windows|install|lan]...   (default: all four levels)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 levels=("$@")
-[ ${#levels[@]} -eq 0 ] && levels=(native windows lan)
+[ ${#levels[@]} -eq 0 ] && levels=(native windows install lan)
 jobs=$(nproc)
 
 "$root/scripts/setup-debian.sh" || exit 1
@@ -27,6 +28,12 @@ for level in "${levels[@]}"; do
       rm -rf "$root/build/wintest-prefix" && cp -a "$root/build/wineprefix" "$root/build/wintest-prefix"
       "$root/scripts/sandbox.sh" --name wintest --display --prefix "$root/build/wintest-prefix" -- \
         bash -c "cd '$root/build/windows' && ctest --output-on-failure -j 1 -L windows --repeat until-pass:2" || failed+=(windows)
+      ;;
+    install)
+      "$root/scripts/wine-prefix.sh" "$root/build/wineprefix" || { failed+=(install); continue; }
+      rm -rf "$root/build/install-prefix" && cp -a "$root/build/wineprefix" "$root/build/install-prefix"
+      timeout --kill-after=30 600 "$root/scripts/sandbox.sh" --name insttest --display --prefix "$root/build/install-prefix" -- \
+        "$root/tests/install/install-test.sh" "$root/build/windows" || failed+=(install)
       ;;
     lan)
       if [ -x "$root/tests/lan/run.sh" ]; then
