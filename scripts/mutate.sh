@@ -64,6 +64,11 @@ run_level() {
       rm -rf "$root/build/mutate-prefix" && cp -a "$root/build/wineprefix" "$root/build/mutate-prefix"
       "$root/scripts/sandbox.sh" --name mutate --display --prefix "$root/build/mutate-prefix" -- \
         bash -c "cd '$root/build/windows' && ctest -j 1 -L windows -R '$tests'" >>"$log" 2>&1 ;;
+    install)
+      cmake --build "$root/build/windows" -j "$jobs" >>"$log" 2>&1 || return 2
+      rm -rf "$root/build/mutate-prefix" && cp -a "$root/build/wineprefix" "$root/build/mutate-prefix"
+      "$root/scripts/sandbox.sh" --name mutate --display --prefix "$root/build/mutate-prefix" -- \
+        "$root/tests/install/install-test.sh" "$root/build/windows" >>"$log" 2>&1 ;;
     lan)
       cmake --build "$root/build/windows" -j "$jobs" >>"$log" 2>&1 || return 2
       # shellcheck disable=SC2086

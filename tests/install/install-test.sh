@@ -61,7 +61,7 @@ rows=(
     'removes|the Start-menu shortcut|test -f "$(winepath -u "$menu")Pelko.lnk"'
     'removes|the Run entry the program wrote|wine reg query "HKCU\Software\Microsoft\Windows\CurrentVersion\Run" /v Pelko'
     'removes|one product, this version|[ "$(products)" = "Pelko 1.0.0" ]'
-    'keeps|the settings key with the rule for Users|drv keyrules "HKLM\Software\Pelko" | grep -qF "(A;CI;KA;;;BU)"'
+    'keeps|the settings key with one rule for Users|[ "$(drv keyrules "HKLM\Software\Pelko" | grep -o "(A;CI;KA;;;BU)")" = "(A;CI;KA;;;BU)" ]'
     'keeps|the friend|wine reg query "HKLM\Software\Pelko\Hosts" /v FRIEND'
 )
 table() {   # after "install" every row holds; after "uninstall" the kept ones
@@ -79,7 +79,7 @@ result "previous version installed" [ "$(products)" = "Pelko 0.9.0" ]
 result "the program starts from Program Files, FRIEND listed" start_and_open
 result "Remote Hosts page lists FRIEND" page_with_friend 2
 drv send --hwnd "$list" 0x201 1 $(((9 << 16) | 30)) >/dev/null && drv send --hwnd "$list" 0x202 0 $(((9 << 16) | 30)) >/dev/null
-sleep 0.5 && xwd -display "$DISPLAY" -root -silent | /usr/bin/convert xwd:- -crop 520x320+252+210 +repage screens/installed-144dpi.png
+sleep 0.5 && xwd -display "$DISPLAY" -root -silent | /usr/bin/convert xwd:- -crop 1024x568+0+200 +repage screens/installed-144dpi.png
 result "the friend is on the Friends page" page_with_friend 1   # leaving Remote Hosts saves the marks
 result "the program ends from its tray menu" quit
 
