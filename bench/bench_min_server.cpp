@@ -13,7 +13,7 @@
 #include "protocol/Message.h"
 
 namespace {
-constexpr CChecksum kChecksum;
+const CChecksum kChecksum;
 
 bool ReceiveAll(SOCKET s, unsigned char* buffer, int length) {
     for (int got = 0; got < length;) {
