@@ -17,8 +17,9 @@ CSettings theSettings;     // the settings record
 CServer theServer;         // the server coordinator: discovery, listener, host table, client
 CProgressor theProgressor; // the progress window's thread, started at start-up
 CMainApp theApp;           // the application object with its hidden window
-// The checksum table comes here in the order, but theChecksum (protocol/Checksum.cpp) is built
-// by the compiler (constant initialisation): it exists before every object of this list and
-// has nothing to undo at exit, so it needs no definition here.
+// The checksum table comes here in the order, but theChecksum (protocol/Checksum.cpp) needs no
+// place in it: its tables are built by the compiler, its constructor only asks the processor
+// which way to compute, no constructor or destructor of this list computes a checksum, and it
+// has nothing to undo at exit.
 CWinsock theWinsock;       // Winsock 1.1 for the process
 CTraceLock theTraceLock;   // the trace log's lock
