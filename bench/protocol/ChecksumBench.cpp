@@ -14,6 +14,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <immintrin.h>
@@ -120,35 +121,52 @@ int main(int argc, char** argv) {
     contenders.push_back({std::string("read: sum of the words, ") + (avx512 ? "AVX-512" : avx2 ? "AVX2" : "SSE2"),
                           avx512 ? SumAvx512 : avx2 ? SumAvx2 : SumSse2, false});
 
-    for (int round = 0; round < rounds; ++round) {
-        for (Contender& c : contenders) {
-            Clobber(buffer.data());
-            const auto start = std::chrono::steady_clock::now();
-            c.result = c.compute(buffer.data(), buffer.size());
-            Clobber(&c.result);
-            const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-            c.seconds.push_back(seconds.count());
-        }
-    }
-
-    const Contender& zlib = contenders[contenders.size() - 2];
-    const Contender& read = contenders.back();
-    auto best = [](const Contender& c) { return *std::min_element(c.seconds.begin(), c.seconds.end()); };
-    auto median = [](Contender c) {
-        std::sort(c.seconds.begin(), c.seconds.end());
-        return c.seconds[c.seconds.size() / 2];
-    };
-    // On a shared machine a round is often interrupted; the median is the steadier figure, and
-    // the ratios of medians hold as long as the load stays alike through the run.
-    std::printf("64 MiB buffer, %d rounds taking turns, MB = 10^6 bytes, zlib %s\n", rounds, zlibVersion());
-    std::printf("  %-50s %13s %10s %8s %8s  %s\n", "", "median MB/s", "best MB/s", "x zlib", "of read", "checksum");
     bool agree = true;
-    for (const Contender& c : contenders) {
-        std::printf("  %-50s %13.0f %10.0f %7.2fx %7.0f%%", c.name.c_str(), BufferSize / median(c) / 1e6,
-                    BufferSize / best(c) / 1e6, median(zlib) / median(c), 100 * median(read) / median(c));
-        if (c.checksum) std::printf("  %08X", static_cast<unsigned>(c.result));
-        std::printf("\n");
-        agree = agree && (!c.checksum || c.result == contenders.front().result);
+    // The same amount of work twice: the whole buffer from memory, and a piece of it that stays
+    // in the processor's cache, taken again and again (where only the computation counts).
+    const struct {
+        const char* title;
+        size_t bytes, times;
+    } sizes[] = {{"64 MiB buffer (from memory)", BufferSize, 1}, {"256 KiB of it 256 times (in the cache)", 256u << 10, 256}};
+    for (const auto& size : sizes) {
+        for (Contender& c : contenders) c.seconds.clear();
+        for (int round = 0; round < rounds; ++round) {
+            // Each round starts with another contender, and each run begins after a short sleep:
+            // the scheduler of a busy machine interrupts a run more often the longer the process
+            // has just been running, which would otherwise weigh on whoever follows a slow one.
+            for (size_t k = 0; k < contenders.size(); ++k) {
+                Contender& c = contenders[(round + k) % contenders.size()];
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                Clobber(buffer.data());
+                const auto start = std::chrono::steady_clock::now();
+                for (size_t t = 0; t < size.times; ++t) {
+                    c.result = c.compute(buffer.data(), size.bytes);
+                    Clobber(&c.result);
+                }
+                const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+                c.seconds.push_back(seconds.count());
+            }
+        }
+
+        const Contender& zlib = contenders[contenders.size() - 2];
+        const Contender& read = contenders.back();
+        auto best = [](const Contender& c) { return *std::min_element(c.seconds.begin(), c.seconds.end()); };
+        auto median = [](Contender c) {
+            std::sort(c.seconds.begin(), c.seconds.end());
+            return c.seconds[c.seconds.size() / 2];
+        };
+        // On a shared machine a round is often interrupted; the median is the steadier figure,
+        // and the ratios of medians hold as long as the load stays alike through the run.
+        const double work = static_cast<double>(size.bytes * size.times);
+        std::printf("%s, %d rounds taking turns, MB = 10^6 bytes, zlib %s\n", size.title, rounds, zlibVersion());
+        std::printf("  %-50s %13s %10s %8s %8s  %s\n", "", "median MB/s", "best MB/s", "x zlib", "of read", "checksum");
+        for (const Contender& c : contenders) {
+            std::printf("  %-50s %13.0f %10.0f %7.2fx %7.0f%%", c.name.c_str(), work / median(c) / 1e6,
+                        work / best(c) / 1e6, median(zlib) / median(c), 100 * median(read) / median(c));
+            if (c.checksum) std::printf("  %08X", static_cast<unsigned>(c.result));
+            std::printf("\n");
+            agree = agree && (!c.checksum || c.result == contenders.front().result);
+        }
     }
     if (!agree) {
         std::printf("MISMATCH: the checksums disagree\n");
