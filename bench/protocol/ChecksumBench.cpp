@@ -27,10 +27,17 @@ namespace {
 constexpr size_t BufferSize = 64u << 20;
 
 // Reading the buffer: a sum of its 8-byte words in the widest registers the processor has,
-// four of them side by side, so that nothing but the loads limits it.
+// four of them side by side, so that nothing but the loads limits it. Like the checksum's folds
+// it asks for the data 1 KB ahead, which reads a buffer from memory faster than without.
+constexpr int Ahead = 1024;
+inline void Prefetch(const uint8_t* p, int bytes) {
+    for (int line = 0; line < bytes; line += 64) _mm_prefetch(reinterpret_cast<const char*>(p) + Ahead + line, _MM_HINT_T0);
+}
+
 __attribute__((target("avx512f"))) uint64_t SumAvx512(const uint8_t* p, size_t n) {
     __m512i s0 = _mm512_setzero_si512(), s1 = s0, s2 = s0, s3 = s0;
     for (size_t i = 0; i + 256 <= n; i += 256) {
+        Prefetch(p + i, 256);
         s0 = _mm512_add_epi64(s0, _mm512_loadu_si512(p + i));
         s1 = _mm512_add_epi64(s1, _mm512_loadu_si512(p + i + 64));
         s2 = _mm512_add_epi64(s2, _mm512_loadu_si512(p + i + 128));
@@ -46,6 +53,7 @@ __attribute__((target("avx512f"))) uint64_t SumAvx512(const uint8_t* p, size_t n
 __attribute__((target("avx2"))) uint64_t SumAvx2(const uint8_t* p, size_t n) {
     __m256i s0 = _mm256_setzero_si256(), s1 = s0, s2 = s0, s3 = s0;
     for (size_t i = 0; i + 128 <= n; i += 128) {
+        Prefetch(p + i, 128);
         s0 = _mm256_add_epi64(s0, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i)));
         s1 = _mm256_add_epi64(s1, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32)));
         s2 = _mm256_add_epi64(s2, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 64)));
@@ -60,6 +68,7 @@ __attribute__((target("avx2"))) uint64_t SumAvx2(const uint8_t* p, size_t n) {
 uint64_t SumSse2(const uint8_t* p, size_t n) {
     __m128i s0 = _mm_setzero_si128(), s1 = s0, s2 = s0, s3 = s0;
     for (size_t i = 0; i + 64 <= n; i += 64) {
+        Prefetch(p + i, 64);
         s0 = _mm_add_epi64(s0, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
         s1 = _mm_add_epi64(s1, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16)));
         s2 = _mm_add_epi64(s2, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 32)));
