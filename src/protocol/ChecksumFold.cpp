@@ -47,7 +47,8 @@ constexpr CMultipliers By16 = Carry(16 * 8), By64 = Carry(64 * 8), By256 = Carry
 constexpr int PrefetchAhead = 1024;
 
 // Every helper is inlined into its caller, so no vector value ever passes through the stack
-// (64-bit Windows aligns the stack to 16 bytes only, which 64-byte registers would need more of).
+// (64-bit Windows keeps the stack aligned to 16 bytes only, and g++ cannot align a 64-byte value
+// there).
 #define PELKO_CLMUL __attribute__((target("pclmul"), always_inline)) inline
 #define PELKO_CLMUL512 __attribute__((target("pclmul,avx512f,vpclmulqdq"), always_inline)) inline
 
