@@ -45,8 +45,8 @@ bool CDataSock::AcceptFrom(EventSocket& listener, CServer& server) {
     connection.m_self = std::move(owned);
     ExTrace(L"Server: Connection accepted from IP: %s", Dotted(address).c_str());
     if (!connection.Attach(accepted)) {
+        // Attach has closed the handle; closing it again could close another connection's.
         ExTrace(L"Server: Failed to accept connection from IP: %s", Dotted(address).c_str());
-        ::closesocket(accepted);
         std::unique_ptr<CDataSock> gone = std::move(connection.m_self);
         return true;   // the queue may hold more: go on accepting
     }

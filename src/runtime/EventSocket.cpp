@@ -29,19 +29,15 @@ bool EventSocket::Attach(SOCKET handle, long /*eventMask*/, bool blocking) {
     if (m_socket.load() != INVALID_SOCKET || handle == INVALID_SOCKET) return false;
     m_socket = handle;
 
+    // From here the handle is ours: every failure below closes it, and the caller must not.
     int type = 0;
     int typeLength = sizeof type;
-    if (::getsockopt(handle, SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &typeLength) == SOCKET_ERROR) {
-        // Not a socket we can use: keep nothing of it.
-        m_lastError = ::WSAGetLastError();
-        m_socket = INVALID_SOCKET;
-        return false;
-    }
+    bool ok = ::getsockopt(handle, SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &typeLength) == 0;
     m_type = type;
 
     u_long nonBlocking = blocking ? 0 : 1;
-    bool ok = ::ioctlsocket(handle, FIONBIO, &nonBlocking) == 0;
-    if (type == SOCK_STREAM) {
+    ok = ok && ::ioctlsocket(handle, FIONBIO, &nonBlocking) == 0;
+    if (ok && type == SOCK_STREAM) {
         const linger lingering{1, kLingerSeconds};
         ok = ::setsockopt(handle, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lingering),
                           sizeof lingering) == 0 && ok;

@@ -46,6 +46,8 @@ public:
 
     // Opening and closing.
     bool Create(int type = SOCK_STREAM, long eventMask = AllNetworkEvents, bool blocking = false, int protocol = 0);
+    // Takes the handle over. Refused at once (the handle stays the caller's) while this object
+    // has one or for INVALID_SOCKET; any later failure closes the handle: the caller never does.
     bool Attach(SOCKET handle, long eventMask = AllNetworkEvents, bool blocking = false);
     bool Close(bool graceful = true);
 
