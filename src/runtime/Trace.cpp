@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cwchar>
 
@@ -12,28 +13,39 @@ constexpr wchar_t kLineEnd[] = L"\r\n";
 constexpr wchar_t kErrorLine[] = L"ExTrace error\n";
 
 // Owned by the trace facility; the buffer and the counter are touched only under the lock.
-// The lock exists between CTraceLock's construction and destruction.
+// The lock is usable from CTraceLock's construction on and never deleted: at exit serving threads
+// may still trace (they end with the process), and a lock deleted under one of them would hang
+// or crash it. Its removal only closes the trace, under the lock, so that a line in progress is
+// finished first and later calls write nothing.
 CRITICAL_SECTION g_lock;
-bool g_lockReady = false;
+std::atomic<bool> g_lockReady{false};
+bool g_closed = false;   // under the lock
 int g_sequence = 0;
 wchar_t g_line[kLineChars];
 }  // namespace
 
 CTraceLock::CTraceLock() {
     ::InitializeCriticalSection(&g_lock);
+    g_closed = false;
     g_lockReady = true;
 }
 
 CTraceLock::~CTraceLock() {
-    g_lockReady = false;
-    ::DeleteCriticalSection(&g_lock);
+    ::EnterCriticalSection(&g_lock);
+    g_closed = true;
+    ::LeaveCriticalSection(&g_lock);
 }
 
 void ExTraceV(const wchar_t* format, va_list args) {
-    if (!g_lockReady) return;  // outside the lock's lifetime nothing may trace
+    if (!g_lockReady) return;  // before the lock exists nothing may trace
     // A trace between a failed call and its report must not change the error the report reads.
     const DWORD lastError = ::GetLastError();
     ::EnterCriticalSection(&g_lock);
+    if (g_closed) {
+        ::LeaveCriticalSection(&g_lock);
+        ::SetLastError(lastError);
+        return;
+    }
     const int number = g_sequence++;
     // The CRT's own _snwprintf family: %s takes a wide string there, whatever stdio mingw picks.
     const int prefix = ::_snwprintf(g_line, kLineChars, kPrefixFormat, number);
