@@ -154,7 +154,7 @@ bool CServer::GetRemoteClipInfo(ULONG host, std::wstring& list) {
             list = m_talker.FormatList();
             result = !list.empty();
             if (!result) SetStatus(IDS_REMOTE_EMPTY, 0);
-        } else if (m_status == IDS_INTERNAL_ERROR_DETAIL || m_talker.IsStuck()) {
+        } else if (m_status == IDS_INTERNAL_ERROR_DETAIL) {
             DropTalker();
         }
         ExTrace(L"GetRemoteClipInfo: %s", list.c_str());
@@ -184,7 +184,7 @@ HGLOBAL CServer::GetRemoteClipData(ULONG host, UINT format) {
         if (m_talker.GetRemoteClipData(host, name ? name : L"")) {
             result = m_talker.TakeData();
             m_pending.Remove(format);
-        } else if (m_status == IDS_INTERNAL_ERROR_DETAIL || m_talker.IsStuck()) {
+        } else if (m_status == IDS_INTERNAL_ERROR_DETAIL) {
             DropTalker();
         }
         CloseProgress();

@@ -13,17 +13,22 @@
 #include "settings/Settings.h"
 
 namespace {
-// After a time-out has closed the socket the worker's blocking call fails at once; this bounds
-// the wait for the end of its pass before the caller gives up on the thread.
-constexpr DWORD kPassEndGraceMs = 5000;
+// After a time-out has closed the socket, or when the thread is asked to end, its blocking call
+// fails at once; this bounds how long the main thread waits for the worker to come out. A worker
+// that does not is never ended from outside (it may hold the trace lock or the heap's): it
+// finishes its pass by itself, and until then the talker is busy.
+constexpr DWORD kPassEndGraceMs = 1000;
 }  // namespace
 
-// Silent: at process exit the trace log is already gone (Shutdown has normally ended the thread).
+// Silent: at process exit the trace log is already closed (Shutdown has normally ended the thread).
 CTalker::~CTalker() {
-    EndThread();
+    // A worker that has not come out by now ends with the process; the base class must not
+    // wait for it again, nor end it.
+    if (!EndThread()) ResetHandle();
 }
 
 BOOL CTalker::Start() {
+    if (IsRunning()) return FALSE;   // a worker still finishing its pass keeps its events
     m_doneEvent.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
     m_requestEvent.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
     m_stuck = false;
@@ -40,19 +45,23 @@ void CTalker::CommitSuicide() {
     EndThread();
 }
 
-void CTalker::EndThread() {
+bool CTalker::EndThread() {
     if (IsRunning()) {
-        // Asked first, so that the thread never ends inside a call that holds a lock (the trace's);
-        // only a thread that does not come out in time is ended outright.
+        // Asked, never ended from outside: the thread may be inside a call that holds a lock.
         RequestStop();
         m_socket.Close(false);
         if (m_requestEvent) ::SetEvent(m_requestEvent.Get());
-        Stop(true, kPassEndGraceMs);
+        if (!WaitForEnd(kPassEndGraceMs)) {
+            ExTrace(L"Talker: the worker ends when its pass does");
+            return false;   // its events, buffers and busy flag stay its own until it has ended
+        }
+        Stop(false);        // it has ended: this only forgets its handle
     }
     m_requestEvent.Reset();
     ReleaseData();
     m_busy.store(0);
     ResetHandle();
+    return true;
 }
 
 HGLOBAL CTalker::TakeData() noexcept {
@@ -101,7 +110,8 @@ BOOL CTalker::WaitForCompletion() {
         Report(IDS_TIMEOUT);
         ExTrace(L"CTalker:WaitForCompletion Terminating");
         m_socket.Close(false);
-        // The worker now fails at once and ends its pass; until it has, its fields are its own.
+        // The worker now fails at once and ends its pass; until it has, its fields are its own
+        // and the talker stays busy (the worker clears the flag at the end of its pass).
         if (::WaitForSingleObject(m_doneEvent.Get(), kPassEndGraceMs) != WAIT_OBJECT_0) m_stuck = true;
         return FALSE;
     }
@@ -118,6 +128,7 @@ BOOL CTalker::GetRemoteClipInfo(ULONG peer) {
         Report(IDS_PREVIOUS_REQUEST);
         return FALSE;
     }
+    m_stuck = false;
     ExTrace(L"CTalker::GetRemoteClipInfo");
     ReleaseData();
     Report(kStatusNone);
@@ -135,6 +146,7 @@ BOOL CTalker::GetRemoteClipData(ULONG peer, const wchar_t* name) {
         Report(IDS_PREVIOUS_REQUEST);
         return FALSE;
     }
+    m_stuck = false;
     ExTrace(L"CTalker::GetRemoteClipData");
     ReleaseData();
     Report(kStatusNone);

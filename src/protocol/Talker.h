@@ -9,7 +9,8 @@
 // fields (format list, data block) by the worker before it signals the done event, and the
 // caller reads them only after that. The busy flag, the activity counter and the status are
 // atomics. The one cross-thread use of the socket is the caller's close on a time-out, after
-// which the caller waits for the worker to finish its pass before it touches a result field.
+// which the caller waits at most a second for the worker to finish its pass; a worker that has
+// not keeps its fields (and the busy flag) until it has.
 #pragma once
 
 #include <windows.h>
@@ -50,7 +51,8 @@ public:
     // The data block of the last cmd_SendData; the caller owns it from here.
     HGLOBAL TakeData() noexcept;
     [[nodiscard]] StatusId Status() const noexcept { return m_status.load(); }
-    // The worker did not finish a pass that a time-out broke off: it must be restarted.
+    // The worker had not finished the pass that a time-out broke off when the caller stopped
+    // waiting for it: it finishes by itself, and the talker is busy until then.
     [[nodiscard]] bool IsStuck() const noexcept { return m_stuck; }
 
     void Report(StatusId status);
@@ -59,9 +61,9 @@ protected:
     DWORD Run(void* parameter) override;
 
 private:
-    // Ends the worker: asked to stop, its socket closed and its wait woken; ended outright only if
-    // it does not come out in time.
-    void EndThread();
+    // Ends the worker: asked to stop, its socket closed and its wait woken. False when it did not
+    // come out within a second: it is left to end by itself (never ended from outside).
+    bool EndThread();
     BOOL WaitForCompletion();
     void RunPass();
     BOOL ReadClipInfo(uint32_t length);

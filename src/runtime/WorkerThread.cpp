@@ -83,6 +83,10 @@ bool WorkerThread::Terminate(DWORD exitCode) {
     return terminated;
 }
 
+bool WorkerThread::WaitForEnd(DWORD timeout) const noexcept {
+    return !m_ownedHandle || ::WaitForSingleObject(m_ownedHandle.Get(), timeout) == WAIT_OBJECT_0;
+}
+
 bool WorkerThread::IsValid() const noexcept {
     return !::IsBadReadPtr(this, sizeof(WorkerThread)) && m_signature == ThreadSignature;
 }

@@ -43,6 +43,9 @@ public:
     virtual bool Stop(bool wait = true, DWORD timeout = 5000);
     // Ends the thread at once with the exit code (no OnThreadEnd); sets the stop flag.
     virtual bool Terminate(DWORD exitCode);
+    // Waits up to the time-out for the thread to end, neither asking it nor ending it (owner
+    // side). True once it has ended, or when none was started.
+    bool WaitForEnd(DWORD timeout) const noexcept;
 
     // Non-virtual queries, safe on a pointer to a destroyed object.
     [[nodiscard]] bool IsValid() const noexcept;
