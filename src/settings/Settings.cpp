@@ -55,40 +55,50 @@ CSettings::CSettings() = default;
 CSettings::~CSettings() = default;
 
 BOOL CSettings::Load() {
-    wchar_t computer[260];
-    DWORD length = 260;
-    if (::GetComputerNameW(computer, &length)) LocalName.assign(computer, length);
-
-    Autorun = FALSE;
-    AcceptFriendsOnly = FALSE;
-    StartLocked = FALSE;
-    AddFilenameAsText = TRUE;
-    ConvertFilenameToUNC = TRUE;
-    UDPPort = 4000;
-    TCPPort = 4001;
-    Timeout = 7000;
-    ShowFriendsOnly = TRUE;
-    BaseColor = kDefaultBaseColor;
-
-    RegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
-        ReadBool(key.Get(), L"AddFilenameAsText", AddFilenameAsText);
-        ReadBool(key.Get(), L"ConvertFilenameToUNC", ConvertFilenameToUNC);
-        ReadBool(key.Get(), L"ShowFriendsOnly", ShowFriendsOnly);
-        ReadBool(key.Get(), L"AcceptFriendsOnly", AcceptFriendsOnly);
-        ReadBool(key.Get(), L"StartLocked", StartLocked);
-        ReadDword(key.Get(), L"UDPPort", UDPPort);
-        ReadDword(key.Get(), L"TCPPort", TCPPort);
-        ReadDword(key.Get(), L"Timeout", Timeout);
-        DWORD stored = 0;
-        if (ReadDword(key.Get(), L"BaseColor", stored)) BaseColor = ColorFromStored(stored);
-        key.Close();
-        // The Options page loads again each time it is shown; by then the tray menu owns the
-        // lock state (and its icon shows it), so only the start of the run takes StartLocked.
-        if (!m_lockStateLoaded) Locked = StartLocked ? TRUE : FALSE;
+    // The computer name cannot change while Windows runs, so it is taken once, at the start-up's
+    // Load, before any other thread reads it; later loads leave the string alone.
+    if (LocalName.empty()) {
+        wchar_t computer[260];
+        DWORD length = 260;
+        if (::GetComputerNameW(computer, &length)) LocalName.assign(computer, length);
     }
+
+    // The serving and discovery threads read these fields while the Options page loads again:
+    // everything is read into locals first and each field written once, so that no thread ever
+    // sees a default in place of the stored value (friends-only off, for one).
+    DWORD addText = TRUE, convert = TRUE, friendsOnlyShown = TRUE, friendsOnlyServed = FALSE, startLocked = FALSE;
+    DWORD udpPort = 4000, tcpPort = 4001, timeout = 7000;
+    COLORREF baseColor = kDefaultBaseColor;
+    RegKey key;
+    const bool keyRead = key.Open(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_ALL_ACCESS) == ERROR_SUCCESS;
+    if (keyRead) {
+        ReadBool(key.Get(), L"AddFilenameAsText", addText);
+        ReadBool(key.Get(), L"ConvertFilenameToUNC", convert);
+        ReadBool(key.Get(), L"ShowFriendsOnly", friendsOnlyShown);
+        ReadBool(key.Get(), L"AcceptFriendsOnly", friendsOnlyServed);
+        ReadBool(key.Get(), L"StartLocked", startLocked);
+        ReadDword(key.Get(), L"UDPPort", udpPort);
+        ReadDword(key.Get(), L"TCPPort", tcpPort);
+        ReadDword(key.Get(), L"Timeout", timeout);
+        DWORD stored = 0;
+        if (ReadDword(key.Get(), L"BaseColor", stored)) baseColor = ColorFromStored(stored);
+        key.Close();
+    }
+    AddFilenameAsText = static_cast<BOOL>(addText);
+    ConvertFilenameToUNC = static_cast<BOOL>(convert);
+    ShowFriendsOnly = static_cast<BOOL>(friendsOnlyShown);
+    AcceptFriendsOnly = static_cast<BOOL>(friendsOnlyServed);
+    StartLocked = static_cast<BOOL>(startLocked);
+    UDPPort = udpPort;
+    TCPPort = tcpPort;
+    Timeout = timeout;
+    BaseColor = baseColor;
+    // The Options page loads again each time it is shown; by then the tray menu owns the
+    // lock state (and its icon shows it), so only the start of the run takes StartLocked.
+    if (keyRead && !m_lockStateLoaded) Locked = StartLocked ? TRUE : FALSE;
     m_lockStateLoaded = true;
 
+    BOOL autorun = FALSE;
     RegKey run;
     if (run.Open(RunKeyRoot(), kRunKey, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
         wchar_t stored[MAX_PATH + 1] = {};
@@ -99,9 +109,10 @@ BOOL CSettings::Load() {
             (type == REG_SZ || type == REG_EXPAND_SZ)) {
             stored[size / sizeof(wchar_t)] = L'\0';  // the stored text need not end with a null
             const std::wstring program = ProgramPath();
-            Autorun = (!program.empty() && ::_wcsicmp(stored, program.c_str()) == 0) ? TRUE : FALSE;
+            autorun = (!program.empty() && ::_wcsicmp(stored, program.c_str()) == 0) ? TRUE : FALSE;
         }
     }
+    Autorun = autorun;
     return TRUE;
 }
 

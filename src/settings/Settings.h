@@ -43,6 +43,7 @@ public:
     Relaxed<DWORD> TCPPort = 4001;
     Relaxed<COLORREF> BaseColor = 0;
     FriendNickMap FriendNicks;
+    // Written once, by the first Load (at start-up, before the threads that read it exist).
     std::wstring LocalName;
     Relaxed<BOOL> Autorun = FALSE;
     Relaxed<BOOL> AddFilenameAsText = TRUE;
