@@ -29,8 +29,10 @@ bool Ear::Bind(USHORT port) {
 }
 
 void Ear::Close() {
-    m_answer.Close(true);
+    // The listening socket first: its close waits for a running OnReceive, which may be sending
+    // an answer on the answer socket; only then can that one go.
     EventSocket::Close(true);
+    m_answer.Close(true);
 }
 
 void Ear::Answer(ULONG address) {

@@ -8,8 +8,8 @@
 // bound: its first send gives it a port).
 //
 // Threads: OnReceive runs on the listening socket's event thread, one datagram at a time; it
-// reads the settings (UDPPort, LocalName) without a lock (the main thread writes them only while
-// the coordinator is stopped) and calls the host table, which locks itself. Create, Bind and
+// reads the settings (UDPPort, LocalName) without a lock (UDPPort is one word written whole;
+// LocalName is written only by the start-up's Load, before this thread exists) and calls the host table, which locks itself. Create, Bind and
 // Close run on the main thread; Close waits for a running OnReceive before it returns.
 #pragma once
 
@@ -28,7 +28,8 @@ public:
     BOOL Create();
     // Binds the listening socket to the port on every local address.
     bool Bind(USHORT port);
-    // Closes the answer socket, then the listening socket (each gracefully). Safe when closed.
+    // Closes the listening socket (waiting for a running OnReceive), then the answer socket
+    // that OnReceive sends on; each gracefully. Safe when closed.
     void Close();
 
     // The listening socket's handle (INVALID_SOCKET while closed) and the answer socket's.
