@@ -102,8 +102,10 @@ BOOL Hosts::RenameHost(DWORD address, const wchar_t* nick) {
         const int index = IndexOf(address);
         if (index < 0) return FALSE;
         HostInfo& host = *m_hosts[static_cast<size_t>(index)];
+        // Only friends are stored, and the store is what makes a host a friend at the next start:
+        // a stranger keeps its new nick in its record only (SetFriend carries it into the map).
         // SaveNick also enters the nick into FriendNicks; it runs under our lock for that reason.
-        if (!m_settings.SaveNick(host.Name.c_str(), nick)) return FALSE;
+        if (host.Friend && !m_settings.SaveNick(host.Name.c_str(), nick)) return FALSE;
         host.Nick = nick;
         return TRUE;
     } catch (...) {

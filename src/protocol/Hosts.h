@@ -35,8 +35,9 @@ public:
     void RemoveHost(DWORD address);
     // The user marked or unmarked a host as friend. FALSE when the address is unknown.
     BOOL SetFriend(DWORD address, BOOL isFriend);
-    // The user gave a host a nick: stored through CSettings::SaveNick first, taken only if that
-    // succeeded. FALSE when the address is unknown or the nick could not be stored.
+    // The user gave a host a nick. A friend's is stored through CSettings::SaveNick first and
+    // taken only if that succeeded; a stranger's stays in its record (only friends are stored).
+    // FALSE when the address is unknown or a friend's nick could not be stored.
     BOOL RenameHost(DWORD address, const wchar_t* nick);
     // Copies the record of `address` into `host`. FALSE when the address is unknown.
     BOOL GetHost(DWORD address, HostInfo& host) const;
