@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "clipboard/FileLists.h"
+#include "clipboard/LocalClipboardWork.h"
 #include "framework/Handles.h"
 #include "runtime/Trace.h"
 #include "settings/Settings.h"
@@ -13,19 +14,6 @@
 namespace {
 
 constexpr int kViewerTextChars = 520;  // at most 519 characters of a viewer's window text
-
-// The clipboard, open for the scope; closed only if the opening succeeded.
-class ClipboardOpenGuard {
-public:
-    explicit ClipboardOpenGuard(HWND owner) noexcept : m_open(::OpenClipboard(owner) != FALSE) {}
-    ClipboardOpenGuard(const ClipboardOpenGuard&) = delete;
-    ClipboardOpenGuard& operator=(const ClipboardOpenGuard&) = delete;
-    ~ClipboardOpenGuard() { if (m_open) ::CloseClipboard(); }
-    [[nodiscard]] bool IsOpen() const noexcept { return m_open; }
-
-private:
-    bool m_open;
-};
 
 unsigned HandleNumber(HWND window) {
     return unsigned(reinterpret_cast<UINT_PTR>(window));
@@ -84,13 +72,13 @@ void CClipboardChain::OnDrawClipboard(HWND own) {
 // A file list copied without text becomes pasteable as text too. The clipboard changes once
 // more by this; at that notification text is there and nothing is added.
 void CClipboardChain::AddTextToFileList(HWND own) {
+    CLocalClipboardWork clipboard;   // peers' reads wait from here on
     {
         // Only when the OLE clipboard can be had, as everywhere else the clipboard is read.
         UniqueCom<IDataObject> probe;
         if (FAILED(::OleGetClipboard(probe.Put())) || !probe) return;
     }
-    ClipboardOpenGuard clipboard(own);
-    if (!clipboard.IsOpen()) return;
+    if (!clipboard.Open(own, L"the text of a file list")) return;
     HANDLE drop = ::GetClipboardData(CF_HDROP);
     if (!drop) return;
     UniqueGlobal text(CreateTextFromHDROP(drop));

@@ -144,13 +144,13 @@ void CHiddenWnd::TakeRemoteClipboard(DWORD host) {
         ShowMessage(theServer.GetStatusText().c_str(), MB_ICONERROR);
         return;   // the local clipboard stays as it was
     }
-    theServer.PlaceRemoteFormats(list);
+    theServer.PlaceRemoteFormats(list, host);
 }
 
 void CHiddenWnd::OnRenderFormat(UINT format) {
     const wchar_t* name = theServer.FormatNameFromId(format);
     ExTrace(L"OnRenderFormat %s", name ? name : L"");
-    HGLOBAL data = theServer.GetRemoteClipData(m_currentHost, format);
+    HGLOBAL data = theServer.GetRemoteClipData(theServer.PlacedHost(), format);
     if (data == nullptr) {
         PlaySoundEvent(kSoundTaskFailed, kSoundFlagsAsync);
         ShowMessage(theServer.GetStatusText().c_str(), MB_ICONERROR);

@@ -59,7 +59,7 @@ private:
     void OnTrayNotify(UINT mouseMessage);
     void OpenTrayMenu();
     void OnTrayCommand(UINT command);
-    // WM_RENDERFORMAT: fetches one promised format from the current remote host.
+    // WM_RENDERFORMAT: fetches one promised format from the host that placed it.
     void OnRenderFormat(UINT format);
     // The known hosts for the tray menu, in the host table's order.
     std::vector<TrayMenuHost> ListTrayHosts() const;
@@ -68,6 +68,6 @@ private:
     CClipboardChain m_chain;
     CTrayIcon m_trayIcon;
     CTrayMenu m_trayMenu;
-    DWORD m_currentHost = 0;       // whose formats were placed last
+    DWORD m_currentHost = 0;       // whose clipboard was asked for last (pastes use the server's placed host)
     const UINT m_taskbarCreated;   // sent to top-level windows when the task bar (re)starts
 };

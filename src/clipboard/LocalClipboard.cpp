@@ -6,6 +6,7 @@
 
 #include "clipboard/FileLists.h"
 #include "clipboard/FormatNames.h"
+#include "clipboard/LocalClipboardWork.h"
 #include "clipboard/OleThread.h"
 #include "clipboard/Utf16.h"
 #include "runtime/Trace.h"
@@ -56,11 +57,13 @@ bool IsHandleFormat(UINT id) {
 
 // Wine's clipboard data object gives no CF_DIB (nor some other formats that are plain memory
 // blocks on the clipboard): such a block is copied from the clipboard itself. Opening the
-// clipboard without a window takes no ownership; the caller holds the readers' lock.
+// clipboard without a window takes no ownership; the caller holds the readers' lock. The
+// clipboard is open for the one copy only, and a read that finds it taken by the user's own
+// work gives up rather than compete with it (the peer is told the data is not available).
 HGLOBAL ReadDirectly(UINT id) {
     if (IsHandleFormat(id)) return nullptr;
-    for (int attempt = 0; !::OpenClipboard(nullptr); ++attempt) {
-        if (attempt == 50) return nullptr;
+    for (int attempt = 0; IsLocalClipboardWorkPending() || !::OpenClipboard(nullptr); ++attempt) {
+        if (attempt == 10 || IsLocalClipboardWorkPending()) return nullptr;
         ::Sleep(10);
     }
     HGLOBAL copy = nullptr;
@@ -76,6 +79,7 @@ BOOL CLocalClipboard::GetLocalClipInfo(std::wstring& list) const {
     try {
         COleThreadScope ole;
         CriticalSectionLock lock(m_readers);
+        YieldToLocalClipboardWork();
         UniqueCom<IDataObject> data;
         if (FAILED(::OleGetClipboard(data.Put())) || !data) return FALSE;
         ListFormats(data.Get(), list);
@@ -113,6 +117,7 @@ HGLOBAL CLocalClipboard::GetClipboardData(const wchar_t* name) const {
         {
             COleThreadScope ole;
             CriticalSectionLock lock(m_readers);
+            YieldToLocalClipboardWork();
             UniqueCom<IDataObject> data;
             if (FAILED(::OleGetClipboard(data.Put())) || !data) return nullptr;
             if (!IsDataAvailable(data.Get(), id)) return nullptr;

@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <string>
 
+#include "clipboard/LocalClipboardWork.h"
 #include "protocol/Server.h"
 #include "runtime/Trace.h"
 #include "settings/SoundEvents.h"
@@ -11,30 +12,21 @@
 namespace {
 // Formats that only make sense inside the process that put them there.
 constexpr const wchar_t* kNeverPlaced[] = {L"Preferred DropEffect", L"Ole Private Data", L"DataObject"};
-// Wine's clipboard manager may hold the clipboard for a moment after a change.
-constexpr int kOpenAttempts = 50;
-constexpr DWORD kOpenRetryMs = 10;
 
 bool IsNeverPlaced(const wchar_t* name) {
     for (const wchar_t* skipped : kNeverPlaced)
         if (::_wcsicmp(name, skipped) == 0) return true;
     return false;
 }
-
-bool OpenClipboardFor(HWND owner) {
-    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-        if (::OpenClipboard(owner)) return true;
-        ::Sleep(kOpenRetryMs);
-    }
-    return false;
-}
 }  // namespace
 
-BOOL CServer::PlaceRemoteFormats(const std::wstring& list) {
+BOOL CServer::PlaceRemoteFormats(const std::wstring& list, ULONG host) {
     m_pending.Clear();
-    if (OpenClipboardFor(m_clipboardOwner.load())) {
+    CLocalClipboardWork clipboard;   // closed when it goes
+    if (clipboard.Open(m_clipboardOwner.load(), L"placing a remote clipboard")) {
         const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
         if (::EmptyClipboard()) {
+            m_placedHost = host;   // the old promises are gone with the old host
             std::wstring copy = list;
             wchar_t* rest = nullptr;
             for (wchar_t* name = ::wcstok_s(copy.data(), L"/", &rest); name; name = ::wcstok_s(nullptr, L"/", &rest)) {
@@ -46,7 +38,6 @@ BOOL CServer::PlaceRemoteFormats(const std::wstring& list) {
                 m_pending.Add(id);
             }
         }
-        ::CloseClipboard();
         ::SetCursor(previous);
     }
     if (!m_pending.IsEmpty()) PlaySoundEvent(kSoundReadyToTransfer, kSoundFlagsAsync);

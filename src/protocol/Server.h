@@ -67,9 +67,12 @@ public:
     // caller owns, or null with the status set.
     bool GetRemoteClipInfo(ULONG host, std::wstring& list);
     HGLOBAL GetRemoteClipData(ULONG host, UINT format);
-    // Puts the formats of a format list on the clipboard for delayed rendering, owned by the
-    // application's main window, and records them as pending. Always TRUE.
-    BOOL PlaceRemoteFormats(const std::wstring& list);
+    // Puts the formats of a host's format list on the clipboard for delayed rendering, owned by
+    // the application's main window, and records them as pending and the host as theirs. Always TRUE.
+    BOOL PlaceRemoteFormats(const std::wstring& list, ULONG host);
+    // The host whose formats the clipboard holds from the last placement (0 before any): pastes
+    // fetch from it, whatever other host's take failed since. Main thread.
+    [[nodiscard]] ULONG PlacedHost() const noexcept { return m_placedHost; }
 
     // The status of the last request and its user message.
     void SetStatus(StatusId status, DWORD systemError);
@@ -125,6 +128,7 @@ private:
     std::atomic<HWND> m_clipboardOwner{nullptr};
     CLocalClipboard m_clipboard;
     PendingFormats m_pending;
+    ULONG m_placedHost = 0;   // main thread only
     // Written on the main thread by Init and Shutdown, read by the serving threads.
     std::atomic<bool> m_initialized{false};
 };
