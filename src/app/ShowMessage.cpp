@@ -5,9 +5,20 @@
 #include "framework/Window.h"
 #include "ui/MessageDlg.h"
 
+namespace {
+thread_local int t_openBoxes = 0;
+}  // namespace
+
 int ShowMessage(const wchar_t* text, UINT style) {
     CMessageDlg box(::GetDesktopWindow());
-    return box.Show(text, style);
+    ++t_openBoxes;
+    const int result = box.Show(text, style);
+    --t_openBoxes;
+    return result;
+}
+
+bool IsMessageBoxOpen() noexcept {
+    return t_openBoxes > 0;
 }
 
 int ShowMessageId(UINT stringId, UINT style) {

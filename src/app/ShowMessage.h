@@ -11,3 +11,8 @@ int ShowMessage(const wchar_t* text, UINT style);
 // Shows string stringId of the string table; if there is no such string, shows nothing and
 // returns 0.
 int ShowMessageId(UINT stringId, UINT style);
+
+// True while a box shown by this thread is open. Its parent is the desktop, so the program's
+// other windows stay enabled and their messages run inside the box's loop; a window whose caller
+// waits for the box must not go away meanwhile (the main window defers its close).
+bool IsMessageBoxOpen() noexcept;

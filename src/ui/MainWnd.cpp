@@ -1,5 +1,6 @@
 #include "ui/MainWnd.h"
 
+#include "app/ShowMessage.h"
 #include "app/WindowMessages.h"
 #include "framework/Handles.h"
 #include "framework/PaintBuffer.h"
@@ -136,6 +137,18 @@ void CMainWnd::OnPaint() {
     PaintDoubleBuffered(Hwnd(), [this](HDC dc, const RECT& client) { Paint(dc, client); });
 }
 
+// A close while a message box of this thread is open waits for it: the box's caller (a rename
+// refused on the Friends page, a failed take) is on the stack below the box's loop and goes on
+// with this window's pages once the box is closed. A timer looks again after the box.
+void CMainWnd::OnClose() {
+    if (IsMessageBoxOpen()) {
+        ::SetTimer(Hwnd(), kDeferredCloseTimer, kDeferredCloseMs, nullptr);
+        return;
+    }
+    ::KillTimer(Hwnd(), kDeferredCloseTimer);
+    ::DestroyWindow(Hwnd());
+}
+
 void CMainWnd::OnDestroy() {
     SelectPage(-1);   // the current page hears that it is left (the Options page saves)
     theServer.HostTable().SetNotifyWindow(nullptr);
@@ -168,6 +181,12 @@ LRESULT CMainWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return 1;           // WM_PAINT paints everything in one piece
         case WM_PAINT:
             OnPaint();
+            return 0;
+        case WM_CLOSE:
+            OnClose();
+            return 0;
+        case WM_TIMER:
+            if (wParam == kDeferredCloseTimer) OnClose();
             return 0;
         case WM_DESTROY:
             OnDestroy();

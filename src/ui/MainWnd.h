@@ -52,6 +52,7 @@ private:
     LRESULT OnCreate(WPARAM wParam, LPARAM lParam);
     void OnCommand(WORD id);
     void OnPaint();
+    void OnClose();
     void OnDestroy();
     void OnDrawItem(const DRAWITEMSTRUCT& item) const;
     void OnHostMessage(UINT message, DWORD address);
@@ -65,5 +66,7 @@ private:
     CAboutPage m_about;
     std::array<CPage*, kPageCount> m_pageTable{&m_friends, &m_remoteHosts, &m_options, &m_about};
     int m_current = -1;
+    static constexpr UINT_PTR kDeferredCloseTimer = 1;
+    static constexpr UINT kDeferredCloseMs = 100;
     std::function<void()> m_onGone;
 };
