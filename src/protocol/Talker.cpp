@@ -81,8 +81,10 @@ void CTalker::ReleaseData() {
 
 void CTalker::Report(StatusId status) {
     const int socketError = ::WSAGetLastError();
-    if (status != kStatusNone) {
-        // The first failure of a request is the one kept, whichever thread reports it.
+    if (status != kStatusNone && status != IDS_PREVIOUS_REQUEST) {
+        // The first failure of a request is the one kept, whichever thread reports it. A request
+        // refused because the worker is still in an earlier pass has that refusal as its only
+        // status, whatever the earlier one left behind.
         StatusId expected = kStatusNone;
         if (!m_status.compare_exchange_strong(expected, status)) return;
     } else {

@@ -7,12 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <thread>
 
 #include "clipboard/ClipboardChain.h"
+#include "clipboard/LocalClipboardWork.h"
 #include "framework/Window.h"
 #include "settings/Settings.h"
 #include "support/ClipboardContents.h"
 #include "support/DebugOutputCapture.h"
+#include "support/TestEvent.h"
 #include "support/TestHelpers.h"
 
 namespace {
@@ -127,16 +130,34 @@ TEST_F(ClipboardChainTest, BehindASwallowingNeighbourTheWatchdogRegistersAgainAt
 TEST_F(ClipboardChainTest, AFileListCopiedWithoutTextGetsItsTextFormWhileTheSettingIsOn) {
     ASSERT_TRUE(own.Create(L"Own"));
     const ByteBlock drop = WriteDropFiles({u"C:\\pelko\\one.txt", u"C:\\pelko\\two.txt"});
-    const struct { BOOL setting; bool withText; std::wstring text; } rows[] = {
-        {TRUE, false, L"C:\\pelko\\one.txt\r\nC:\\pelko\\two.txt\r\n"}, {FALSE, false, L"<none>"}, {TRUE, true, L"carried"}};
+    const std::wstring both = L"C:\\pelko\\one.txt\r\nC:\\pelko\\two.txt\r\n";
+    // Last: a peer's read has the clipboard open when the copy is noticed; it steps aside for
+    // the user's own work, which waits for it.
+    const struct { BOOL setting; bool withText; std::wstring text; bool peerReading = false; } rows[] = {
+        {TRUE, false, both}, {FALSE, false, L"<none>"}, {TRUE, true, L"carried"}, {TRUE, false, both, true}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.setting << row.withText);
-        theSettings.AddFilenameAsText = row.setting;
+        SCOPED_TRACE(testing::Message() << row.setting << row.withText << row.peerReading);
+        theSettings.AddFilenameAsText = row.setting && !row.peerReading;
         const int before = own.draws;
         std::vector<std::pair<UINT, ByteBlock>> formats = {{CF_HDROP, drop}};
         if (row.withText) formats.emplace_back(CF_UNICODETEXT, CClipboardContents::Text(L"carried"));
         CClipboardContents contents(formats);
         ASSERT_TRUE(contents.filled);
+        if (row.peerReading) {
+            ASSERT_TRUE(uitest::PumpUntil([&] { return own.draws > before; }));
+            theSettings.AddFilenameAsText = TRUE;
+            TestEvent open;
+            std::thread peer([&open] {
+                if (uitest::PumpUntil([] { return ::OpenClipboard(nullptr) != FALSE; })) {
+                    open.Set();
+                    for (int i = 0; i < 3000 && !IsLocalClipboardWorkPending(); ++i) ::Sleep(10);
+                    ::CloseClipboard();
+                }
+            });
+            EXPECT_TRUE(open.Wait());
+            ::SendMessageW(own.Hwnd(), WM_DRAWCLIPBOARD, 0, 0);
+            peer.join();
+        }
         // The copy's notification, and with the setting on the text there or added.
         ASSERT_TRUE(uitest::PumpUntil([&] { return own.draws > before && (!row.setting || ::IsClipboardFormatAvailable(CF_UNICODETEXT)); }));
         ASSERT_TRUE(::OpenClipboard(nullptr));

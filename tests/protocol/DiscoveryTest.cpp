@@ -12,6 +12,8 @@
 #include "protocol/Checksum.h"
 #include "protocol/Ear.h"
 #include "protocol/Server.h"
+#include "protocol/TransferProgress.h"
+#include "resource.h"
 #include "settings/Settings.h"
 #include "support/ClipboardContents.h"
 #include "support/DebugOutputCapture.h"
@@ -145,6 +147,20 @@ TEST_F(EarTest, EveryKindOfDatagram) {
     }
 }
 
+// Close while the Ear's thread is about to answer a query: the answer still goes out, since its
+// socket closes only after the thread has ended.
+TEST_F(EarTest, CloseLetsAnAnswerInProgressGoOut) {
+    capture.Hold(L"Ear: ReceiveFrom");
+    ASSERT_TRUE(sender.SendBytes(kEarPort, WhoDatagram(cmd_WhoQuery, u"ALPHA")));
+    ASSERT_TRUE(capture.WaitHeld());   // the query is read, the answer not yet sent
+    std::thread closing([&] { ear.Close(); });
+    for (int i = 0; i < 100 && ear.AnswerHandle() != INVALID_SOCKET; ++i) ::Sleep(10);   // a wrong order shows
+    capture.Release();
+    closing.join();
+    EXPECT_TRUE(answers.Pending());
+    EXPECT_EQ(0u, Count(capture.Messages(), L"Ear: SendTo failed"));
+}
+
 // --- the server coordinator
 
 constexpr USHORT kUdpPort = 24520, kTcpPort = 24521;
@@ -212,6 +228,39 @@ TEST_F(ServerTest, StartListsOthersAndShutdownEndsPromptlyWhileClientsSend) {
     EXPECT_EQ(WaitForMessages(capture), std::vector<std::wstring>{L"CServer: Failed to listen on TCP port 70000 (10022)"});
     settings.TCPPort = kTcpPort;
     EXPECT_TRUE(server.Init());
+}
+
+// A paste from a peer that stops while the client's worker is held inside a call (here the
+// progress report): the paste ends with the time-out, the worker is not ended from outside (it
+// might hold a lock), the client is busy until the worker has finished its pass by itself, and
+// then serves the next request.
+TEST_F(ServerTest, ATimedOutWorkerFinishesItsPassItselfAndTheClientIsBusyUntilThen) {
+    struct CHeldProgress : CTransferProgress {
+        TestEvent entered, release, returned;
+        void InitProgress() override {}
+        BOOL UpdateProgress(DWORD, DWORD) override {
+            if (!entered.Wait(0)) entered.Set(), release.Wait(), returned.Set();
+            return TRUE;
+        }
+        void CloseProgress() override {}
+    } progress;
+    CClipboardContents contents({{CF_UNICODETEXT, CClipboardContents::Text(std::wstring(4000, L'p').c_str())}});
+    ASSERT_TRUE(contents.filled);
+    server.SetProgress(&progress);
+    ASSERT_TRUE(server.Init());
+    EXPECT_EQ(nullptr, server.GetRemoteClipData(kLoopback, CF_UNICODETEXT));
+    EXPECT_EQ(StatusId(IDS_TIMEOUT), server.Status());
+    EXPECT_TRUE(progress.entered.Wait(0) && !progress.returned.Wait(0));   // returned while the worker is held
+    std::wstring list;
+    EXPECT_FALSE(server.GetRemoteClipInfo(kLoopback, list));
+    EXPECT_EQ(StatusId(IDS_PREVIOUS_REQUEST), server.Status());
+    progress.release.Set();
+    EXPECT_TRUE(progress.returned.Wait());
+    bool served = false;
+    for (int i = 0; i < 300 && !served; ++i) served = server.GetRemoteClipInfo(kLoopback, list) || (::Sleep(100), false);
+    EXPECT_TRUE(served);
+    EXPECT_EQ(L"CF_UNICODETEXT", list.substr(0, 14));
+    server.SetProgress(nullptr);
 }
 
 // A request as raw bytes: the header's fields, then a format name and zero bytes.

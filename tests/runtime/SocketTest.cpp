@@ -151,4 +151,18 @@ TEST(SocketBroadcast, ReachesTheListenerWithTheSendersAddress) {
     EXPECT_EQ(listener.fromPort, testutil::LocalPort(sender.Handle()));
 }
 
+// Attach takes the handle over: one it cannot use (here: blocking asked of a socket that has
+// events selected) it closes itself, so its caller never closes it a second time.
+TEST(SocketAttach, AHandleItCannotUseIsClosedByIt) {
+    const SOCKET handle = ::socket(AF_INET, SOCK_STREAM, 0);
+    const WSAEVENT event = ::WSACreateEvent();
+    ASSERT_EQ(0, ::WSAEventSelect(handle, event, FD_READ));
+    EventSocket socket;
+    EXPECT_FALSE(socket.Attach(handle, EventSocket::AllNetworkEvents, true));
+    EXPECT_EQ(INVALID_SOCKET, socket.Handle());
+    EXPECT_EQ(SOCKET_ERROR, ::closesocket(handle));
+    EXPECT_EQ(WSAENOTSOCK, ::WSAGetLastError());
+    ::WSACloseEvent(event);
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "runtime/Trace.h"
 #include "support/DebugOutputCapture.h"
 #include "support/TestEvent.h"
+
+extern CTraceLock theTraceLock;   // the test program's, with its other process-wide objects
 
 namespace {
 
@@ -35,6 +38,26 @@ TEST(Trace, LinesFromSeveralThreadsAreNumberedInOrderAndNeverInterleave) {
         EXPECT_EQ(NumberOf(lines[i]), NumberOf(lines[0]) + int(i));
         EXPECT_EQ(lines[i].substr(9), L"  " + std::wstring(3000, lines[i].at(11)) + L"\r\n");
     }
+}
+
+// At exit the lock's removal waits for a line in progress (serving threads still trace then) and
+// closes the trace: later lines are dropped, and no thread ever meets a deleted lock.
+TEST(Trace, RemovingTheLockWaitsForALineInProgressAndDropsLaterLines) {
+    DebugOutputCapture capture;
+    capture.Hold(L"in progress");
+    std::thread serving([] { ExTrace(L"in progress"); });
+    ASSERT_TRUE(capture.WaitHeld());
+    TestEvent removed;
+    std::thread exiting([&] { theTraceLock.~CTraceLock(); removed.Set(); });
+    EXPECT_FALSE(removed.Wait(500));   // the line holds the lock
+    capture.Release();
+    EXPECT_TRUE(removed.Wait());
+    serving.join();
+    exiting.join();
+    std::thread([] { ExTrace(L"too late"); }).join();
+    new (&theTraceLock) CTraceLock();   // the test program traces on
+    ExTrace(L"again");
+    EXPECT_EQ(capture.Messages(), (std::vector<std::wstring>{L"in progress", L"again"}));
 }
 
 }  // namespace

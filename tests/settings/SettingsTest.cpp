@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "../support/RegistryHelpers.h"
 #include "../support/TestHelpers.h"
 #include "protocol/Hosts.h"
@@ -65,6 +68,24 @@ TEST_F(SettingsTest, EachOptionHasItsDefaultIsReadAndIsSavedBack) {
         settings.Save();
         EXPECT_EQ(testreg::GetValue(HKEY_LOCAL_MACHINE, kSettingsKey, row.name)->Dword(), row.saved);
     }
+}
+
+// The Options page loads the options again while serving threads read them: a reader never sees
+// a default in place of the stored value (a friends-only host serving a stranger, for one).
+TEST_F(SettingsTest, ALoadAgainNeverShowsOtherThreadsADefault) {
+    testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"AcceptFriendsOnly", 1);
+    testreg::SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"TCPPort", 5001);
+    CSettings settings;
+    settings.Load();
+    std::atomic<bool> loading{true};
+    std::atomic<int> defaultsSeen{0};
+    std::thread serving([&] {
+        while (loading) defaultsSeen += !settings.AcceptFriendsOnly || settings.TCPPort != 5001;
+    });
+    for (int i = 0; i < 200; ++i) settings.Load();
+    loading = false;
+    serving.join();
+    EXPECT_EQ(0, defaultsSeen.load());
 }
 
 // The Options page loads again each time it is shown; by then the tray menu owns the lock.
@@ -160,14 +181,21 @@ TEST_F(HostStoreTest, FriendsLoadWithTheirNicksUpToOneThatDoesNotFit) {
     }
 }
 
-TEST_F(HostStoreTest, RenameStoresTheNickAtOnceOrKeepsTheOldOneWhenItCannotBeStored) {
+// Only friends are stored: a stranger's new nick stays in its record (a stored one would make it
+// a friend at the next start).
+TEST_F(HostStoreTest, RenameStoresAFriendsNickAtOnceOrKeepsTheOldOneAndAStrangersNickStaysInItsRecord) {
     m_hosts.AddHost(1, L"PC1");
-    EXPECT_TRUE(m_hosts.RenameHost(1, L"Alice"));   // no friend: stored all the same
-    EXPECT_FALSE(m_hosts.RenameHost(2, L"Nobody"));
+    m_hosts.AddHost(2, L"PC2");
+    m_hosts.SetFriend(1, TRUE);
+    EXPECT_TRUE(m_hosts.RenameHost(1, L"Alice"));
+    EXPECT_TRUE(m_hosts.RenameHost(2, L"Bob"));
+    EXPECT_FALSE(m_hosts.RenameHost(3, L"Nobody"));
     ASSERT_EQ(testreg::DenyWrites(HKEY_LOCAL_MACHINE, kHostsKey), ERROR_SUCCESS);
     EXPECT_FALSE(m_hosts.RenameHost(1, L"Robert"));
+    EXPECT_TRUE(m_hosts.RenameHost(2, L"Robin"));
     HostInfo host;
-    EXPECT_TRUE(m_hosts.GetHost(1, host) && host.Nick == L"Alice" && !host.Friend);
+    EXPECT_TRUE(m_hosts.GetHost(1, host) && host.Nick == L"Alice" && host.Friend);
+    EXPECT_TRUE(m_hosts.GetHost(2, host) && host.Nick == L"Robin" && !host.Friend);
     EXPECT_EQ(m_settings.FriendNicks, (FriendNickMap{{L"PC1", L"Alice"}}));
     EXPECT_EQ(StoredFriends(), m_settings.FriendNicks);
 }
@@ -177,16 +205,18 @@ TEST_F(HostStoreTest, SavingWritesThePresentFriendsAndKeepsTheAbsentOnes) {
     testreg::SetDword(HKEY_LOCAL_MACHINE, L"Software\\Pelko\\Hosts\\Sub\\Deeper", L"v", 1);
     m_settings.LoadHosts();
     m_settings.FriendNicks.erase(L"STALE");
-    const struct { const wchar_t* name; const wchar_t* nick; BOOL isFriend; } present[] = {
-        {L"GONE", nullptr, FALSE}, {L"HERE", nullptr, TRUE}, {L"PC1", L"Eve", FALSE},
+    // The friend mark set or cleared, or (-1) left alone; the nick given after it.
+    const struct { const wchar_t* name; const wchar_t* nick; int isFriend; } present[] = {
+        {L"GONE", nullptr, FALSE}, {L"HERE", nullptr, TRUE}, {L"PC1", L"Eve", -1},
         {L"Pc7", L"Seven", TRUE}, {L"PC7", L"Other", TRUE},  // one registry value: the first keeps it
     };
     for (DWORD i = 0; i < std::size(present); ++i) {
         m_hosts.AddHost(i, present[i].name);
+        if (present[i].isFriend >= 0) m_hosts.SetFriend(i, present[i].isFriend);
         if (present[i].nick) m_hosts.RenameHost(i, present[i].nick);
-        m_hosts.SetFriend(i, present[i].isFriend);
     }
     m_hosts.RemoveHost(0);  // unmarked, then it left
+    m_hosts.RemoveHost(2);  // a renamed stranger that left
     EXPECT_EQ(m_settings.SaveHosts(), TRUE);  // without a table nothing is written
     EXPECT_EQ(StoredFriends().count(L"STALE"), 1u);
     m_settings.SetHostTable(&m_hosts);

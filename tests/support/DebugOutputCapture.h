@@ -2,6 +2,8 @@
 // test can read the trace lines its code wrote. A vectored exception handler sees the debug
 // string exceptions first: Windows raises the wide form (DBG_PRINTEXCEPTION_WIDE_C), Wine passes
 // the text on as ANSI (DBG_PRINTEXCEPTION_C). One capture at a time per process; any thread.
+// It can also hold a thread inside the call that writes a chosen line (for ExTrace: inside the
+// trace lock), to show what other threads do meanwhile.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "framework/Handles.h"
+#include "support/TestEvent.h"
 
 class DebugOutputCapture {
 public:
@@ -26,6 +29,14 @@ public:
         CriticalSectionLock lock(m_lock);
         m_lines.clear();
     }
+
+    // The next thread whose line contains `text` stays in its call until Release.
+    void Hold(std::wstring text) {
+        CriticalSectionLock lock(m_lock);
+        m_hold = std::move(text);
+    }
+    bool WaitHeld() { return m_held.Wait(); }
+    void Release() { m_release.Set(); }
 
     // The trace lines without their "#nnnnnnnn  " numbers and CR LF; other lines as they came.
     std::vector<std::wstring> Messages() {
@@ -47,8 +58,17 @@ private:
         if (wide) line = reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]);
         else for (const char* c = reinterpret_cast<const char*>(record->ExceptionInformation[1]); *c; ++c)
             line += static_cast<wchar_t>(static_cast<unsigned char>(*c));
-        CriticalSectionLock lock(s_self->m_lock);
-        s_self->m_lines.push_back(std::move(line));
+        bool hold = false;
+        {
+            CriticalSectionLock lock(s_self->m_lock);
+            hold = !s_self->m_hold.empty() && line.find(s_self->m_hold) != std::wstring::npos;
+            if (hold) s_self->m_hold.clear();
+            s_self->m_lines.push_back(std::move(line));
+        }
+        if (hold) {
+            s_self->m_held.Set();
+            s_self->m_release.Wait();
+        }
         return EXCEPTION_CONTINUE_EXECUTION;
     }
 
@@ -56,4 +76,6 @@ private:
     PVOID m_handler = nullptr;
     CriticalSection m_lock;
     std::vector<std::wstring> m_lines;
+    std::wstring m_hold;
+    TestEvent m_held, m_release;
 };
