@@ -1,7 +1,8 @@
 """The main job between real pelko.exe hosts: HOSTB takes HOSTA's clipboard from its tray menu and
 pastes it. Only the format list crosses when the clipboard is taken; each paste fetches exactly its
 format, byte for byte. A host that holds a clipboard borrowed from another and not yet fetched
-refuses to serve it to a third. One LAN of three hosts serves every case."""
+refuses to serve it to a third, and a take that fails leaves the pastes to the host whose formats
+were placed. One LAN of three hosts serves every case."""
 
 from lantest import SETTINGS_KEY, LanTestCase, add_host
 
@@ -74,9 +75,12 @@ class TransferTest(LanTestCase):
         a, b, c = self.hosts
         a.driver_ok("setclip", "--text", "one", "--format", "CF_DIB", DIB_HEX)
         self.take_from(b, a)                   # b now holds a's formats, not all fetched
+        self.take_from(c, a)
         self.take_from(c, b)
         self.assertIn(BUSY_TEXT, self.message(c))
         self.wait_trace(c, r"Talker::Report: Status=106; ")
+        # That failed take placed nothing: c's pastes still come from a, whose formats it holds.
+        self.assertEqual([DIB_HEX], c.driver_ok("getclip", "CF_DIB", "--hex").lines())
         self.assertEqual(["one"], b.driver_ok("getclip", "CF_UNICODETEXT").lines())
         b.driver_ok("setclip", "--text", "two")   # b's user copies: the borrowed clipboard is gone
         self.take_from(c, b)
