@@ -143,16 +143,15 @@ TEST_F(ClipboardChainTest, AFileListCopiedWithoutTextGetsItsTextFormWhileTheSett
         if (row.withText) formats.emplace_back(CF_UNICODETEXT, CClipboardContents::Text(L"carried"));
         CClipboardContents contents(formats);
         ASSERT_TRUE(contents.filled);
-        if (row.peerReading) {
+        if (row.peerReading) {   // the copy was noticed with the setting off; now the peer reads
             ASSERT_TRUE(uitest::PumpUntil([&] { return own.draws > before; }));
             theSettings.AddFilenameAsText = TRUE;
             TestEvent open;
             std::thread peer([&open] {
-                if (uitest::PumpUntil([] { return ::OpenClipboard(nullptr) != FALSE; })) {
-                    open.Set();
-                    for (int i = 0; i < 3000 && !IsLocalClipboardWorkPending(); ++i) ::Sleep(10);
-                    ::CloseClipboard();
-                }
+                if (!uitest::PumpUntil([] { return ::OpenClipboard(nullptr) != FALSE; })) return;
+                open.Set();
+                for (int i = 0; i < 3000 && !IsLocalClipboardWorkPending(); ++i) ::Sleep(10);
+                ::CloseClipboard();
             });
             EXPECT_TRUE(open.Wait());
             ::SendMessageW(own.Hwnd(), WM_DRAWCLIPBOARD, 0, 0);

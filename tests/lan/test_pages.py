@@ -2,12 +2,12 @@
 background with its tray icon, whose right click opens the menu; a second start hands over to the
 running copy, which opens its main window. On its pages a host checked on the Remote Hosts page is
 a friend on the Friends page and in the registry, renaming it in place refuses an empty nick in the
-program's message box (the main window closed meanwhile waits for the box) and takes a good one, and the nick survives a restart, which also brings
+program's message box and takes a good one, and the nick survives a restart, which also brings
 another base colour from the registry. Each page is photographed into build/lan-results/screens/."""
 
 import re
 
-from lantest import (DIALOG_CLASS, HIDDEN_CLASS, MAIN_CLASS, MENU_CLASS, PROGRAM_IMAGE, SETTINGS_KEY, WAIT_MS, WAIT_S, LanTestCase,
+from lantest import (HIDDEN_CLASS, MAIN_CLASS, MENU_CLASS, PROGRAM_IMAGE, SETTINGS_KEY, WAIT_MS, WAIT_S, LanTestCase,
                      add_host)
 
 WM_COMMAND = 0x0111
@@ -91,17 +91,7 @@ class PagesTest(LanTestCase):
         self.assertIn(b.computer_name, a.run(["wine", "reg", "query", r"HKLM\Software\Pelko\Hosts"])[1])
 
         self.rename(a, friends, "BackSpace", "Return")
-        # The close button while the refusal shows: the window waits for the box, whose caller
-        # goes on with the page, and closes after it.
-        self.wait_window(a, DIALOG_CLASS, visible=True)
-        left, top = map(int, self.window_info(a, MAIN_CLASS)["rect"].split()[:2])
-        a.run(["xdotool", "mousemove", str(left + 488), str(top + 12), "click", "1"], check=True)
-        a.driver_ok("wait-idle", PROGRAM_IMAGE, "--timeout", WAIT_MS)
-        self.assertEqual("1", self.window_info(a, MAIN_CLASS)["visible"])
         self.assertIn("Nick name must have at least one character length.", self.message(a))
-        a.driver_ok("wait", "--class", MAIN_CLASS, "--gone", "--timeout", WAIT_MS)
-        self.open_main_window(a)
-        friends = self.page_list(a, 1)
         mark = a.trace.refresh()
         self.rename(a, friends, "B", "e", "e", "Return")
         self.wait_trace(a, r"  SaveNick res=1;", start=mark)   # stored; the list is asked after the rename ends

@@ -230,35 +230,27 @@ TEST_F(ServerTest, StartListsOthersAndShutdownEndsPromptlyWhileClientsSend) {
     EXPECT_TRUE(server.Init());
 }
 
-// A paste from a peer that stops while the client's worker is held inside a call (here the
-// progress report): the paste ends with the time-out, the worker is not ended from outside (it
-// might hold a lock), the client is busy until the worker has finished its pass by itself, and
-// then serves the next request.
+// A paste whose worker is held inside a call (here the progress report) when the time-out comes:
+// the paste ends, the worker is not ended from outside (it might hold a lock), the client is busy
+// until the worker has finished its pass by itself, and then serves the next request.
 TEST_F(ServerTest, ATimedOutWorkerFinishesItsPassItselfAndTheClientIsBusyUntilThen) {
     struct CHeldProgress : CTransferProgress {
-        TestEvent entered, release, returned;
+        TestEvent release, returned;
         void InitProgress() override {}
-        BOOL UpdateProgress(DWORD, DWORD) override {
-            if (!entered.Wait(0)) entered.Set(), release.Wait(), returned.Set();
-            return TRUE;
-        }
+        BOOL UpdateProgress(DWORD, DWORD) override { return returned.Wait(0) || (release.Wait(), returned.Set(), TRUE); }
         void CloseProgress() override {}
     } progress;
     CClipboardContents contents({{CF_UNICODETEXT, CClipboardContents::Text(std::wstring(4000, L'p').c_str())}});
-    ASSERT_TRUE(contents.filled);
     server.SetProgress(&progress);
-    ASSERT_TRUE(server.Init());
+    ASSERT_TRUE(contents.filled && server.Init());
     EXPECT_EQ(nullptr, server.GetRemoteClipData(kLoopback, CF_UNICODETEXT));
     EXPECT_EQ(StatusId(IDS_TIMEOUT), server.Status());
-    EXPECT_TRUE(progress.entered.Wait(0) && !progress.returned.Wait(0));   // returned while the worker is held
     std::wstring list;
-    EXPECT_FALSE(server.GetRemoteClipInfo(kLoopback, list));
+    EXPECT_FALSE(progress.returned.Wait(0) || server.GetRemoteClipInfo(kLoopback, list));   // the worker is still held
     EXPECT_EQ(StatusId(IDS_PREVIOUS_REQUEST), server.Status());
     progress.release.Set();
     EXPECT_TRUE(progress.returned.Wait());
-    bool served = false;
-    for (int i = 0; i < 300 && !served; ++i) served = server.GetRemoteClipInfo(kLoopback, list) || (::Sleep(100), false);
-    EXPECT_TRUE(served);
+    for (int i = 0; i < 300 && !server.GetRemoteClipInfo(kLoopback, list); ++i) ::Sleep(100);
     EXPECT_EQ(L"CF_UNICODETEXT", list.substr(0, 14));
     server.SetProgress(nullptr);
 }

@@ -87,18 +87,21 @@ TEST_F(MainWindowTest, OptionsEditsStoreWhatTheyHoldWhenLeft) {
 }
 
 // A rename is refused with a message, and the nick stays, when it is empty or another host's.
+// The window closed while the first message shows waits for the box (the page goes on after it).
 TEST_F(MainWindowTest, RenamingAFriendRefusesAnEmptyOrTakenNick) {
     const struct { const wchar_t* nick; const wchar_t* message; LRESULT result; const wchar_t* stored; } rows[] = {
         {L"", L"Nick name must have at least one character length.", 0, L"BETA"},
         {L"alpha", L"Please enter an unique nick name.", 0, L"BETA"},
         {L"Bee", L"", 1, L"Bee"},
     };
+    bool stayedUnderTheBox = false;
     for (const auto& row : rows) {
         std::wstring shown;
         std::atomic<bool> stop{false};
         std::thread user([&] {
             if (HWND box = uitest::WaitForProcessWindow(L"#32770", &stop)) {
                 shown = uitest::TextOf(box);
+                if (!*row.nick) ::SendMessageW(wnd.Hwnd(), WM_CLOSE, 0, 0), stayedUnderTheBox = ::IsWindow(wnd.Hwnd());
                 ::PostMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
             }
         });
@@ -111,6 +114,8 @@ TEST_F(MainWindowTest, RenamingAFriendRefusesAnEmptyOrTakenNick) {
         ASSERT_TRUE(theServer.HostTable().GetHost(2, host));
         EXPECT_EQ(host.Nick, row.stored) << row.nick;
     }
+    EXPECT_TRUE(stayedUnderTheBox);
+    EXPECT_TRUE(uitest::PumpUntil([&] { return wnd.Hwnd() == nullptr; }));
 }
 
 // Every surface paints with the skin's colours: pixels at known points of a memory bitmap.
