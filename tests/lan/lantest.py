@@ -96,10 +96,12 @@ class LanTestCase(unittest.TestCase):
         return programs[0] if not hosts else programs
 
     def take(self, host, keys):
-        """Chooses a host in the tray menu by the keys; waits until the request has been made."""
+        """Chooses a host in the tray menu by the keys; waits until the request has been made and
+        its formats placed (or its message shown)."""
         mark = len(host.trace.lines())
         host.driver_ok("tray", *keys, "return")
         host.trace.wait_for(r"GetRemoteClipInfo: ", timeout=60, start=mark)
+        host.driver_ok("wait-idle", PROGRAM_IMAGE, "--timeout", WAIT_MS)
 
     def shoot(self, host, name, window_class=MAIN_CLASS, idle=True):
         """A picture of the visible window of that class with a margin, for the README

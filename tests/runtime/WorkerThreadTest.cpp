@@ -51,8 +51,9 @@ TEST(WorkerThread, RunsOneBodyAtATimeOnItsOwnThread) {
     release.Set();
     EXPECT_EQ(WaitForThreadEnd(worker.thread.Get()), 7u);
     EXPECT_FALSE(worker.IsRunning());
-    ASSERT_TRUE(worker.Start(nullptr));  // and again once it ended
-    EXPECT_EQ(WaitForThreadEnd(worker.thread.Get()), 7u);
+    ASSERT_TRUE(worker.Start(nullptr));  // and again once it ended (its own hook sets `thread` late)
+    EXPECT_TRUE(worker.WaitForEnd(GenerousWait));
+    EXPECT_EQ(worker.ends.load(), 2);
 }
 
 // A body that polls the flag ends when asked and is joined; one that never looks is terminated
