@@ -154,7 +154,7 @@ TEST_F(EarTest, CloseLetsAnAnswerInProgressGoOut) {
     ASSERT_TRUE(sender.SendBytes(kEarPort, WhoDatagram(cmd_WhoQuery, u"ALPHA")));
     ASSERT_TRUE(capture.WaitHeld());   // the query is read, the answer not yet sent
     std::thread closing([&] { ear.Close(); });
-    for (int i = 0; i < 100 && ear.AnswerHandle() != INVALID_SOCKET; ++i) ::Sleep(10);   // a wrong order shows
+    for (int i = 0; i < 30 && ear.AnswerHandle() != INVALID_SOCKET; ++i) ::Sleep(10);   // a wrong order shows
     capture.Release();
     closing.join();
     EXPECT_TRUE(answers.Pending());
