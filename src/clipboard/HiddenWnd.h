@@ -68,6 +68,6 @@ private:
     CClipboardChain m_chain;
     CTrayIcon m_trayIcon;
     CTrayMenu m_trayMenu;
-    DWORD m_currentHost = 0;       // whose clipboard was asked for last (pastes use the server's placed host)
+    DWORD m_currentHost = 0;       // whose clipboard was asked for last (pastes: CServer::PlacedHost)
     const UINT m_taskbarCreated;   // sent to top-level windows when the task bar (re)starts
 };

@@ -30,7 +30,8 @@ bool CLocalClipboardWork::Open(HWND owner, const wchar_t* what) {
         if (attempt > 0) ::Sleep(kOpenRetryMs);
         m_open = ::OpenClipboard(owner) != FALSE;
     }
-    if (!m_open) ExTrace(L"Clipboard: could not open the clipboard for %s (%d)", what, static_cast<int>(::GetLastError()));
+    if (!m_open)
+        ExTrace(L"Clipboard: could not open the clipboard for %s (%d)", what, static_cast<int>(::GetLastError()));
     return m_open;
 }
 

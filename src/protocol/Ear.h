@@ -9,8 +9,9 @@
 //
 // Threads: OnReceive runs on the listening socket's event thread, one datagram at a time; it
 // reads the settings (UDPPort, LocalName) without a lock (UDPPort is one word written whole;
-// LocalName is written only by the start-up's Load, before this thread exists) and calls the host table, which locks itself. Create, Bind and
-// Close run on the main thread; Close waits for a running OnReceive before it returns.
+// LocalName is written only by the start-up's Load, before this thread exists) and calls the
+// host table, which locks itself. Create, Bind and Close run on the main thread; Close waits for
+// a running OnReceive before it returns.
 #pragma once
 
 #include "runtime/EventSocket.h"

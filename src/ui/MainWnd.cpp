@@ -186,7 +186,8 @@ LRESULT CMainWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             OnClose();
             return 0;
         case WM_TIMER:
-            if (wParam == kDeferredCloseTimer) OnClose();
+            if (wParam != kDeferredCloseTimer) return DefaultProc(message, wParam, lParam);
+            OnClose();
             return 0;
         case WM_DESTROY:
             OnDestroy();
