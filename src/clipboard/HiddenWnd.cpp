@@ -2,6 +2,7 @@
 
 #include "app/ShowMessage.h"
 #include "app/WindowMessages.h"
+#include "clipboard/LocalClipboardWork.h"
 #include "clipboard/FileLists.h"
 #include "framework/Application.h"
 #include "protocol/Server.h"
@@ -156,8 +157,17 @@ void CHiddenWnd::OnRenderFormat(UINT format) {
         ShowMessage(theServer.GetStatusText().c_str(), MB_ICONERROR);
         return;   // the pasting application gets nothing for this format
     }
+    if (!SetFetchedData(format, data)) {
+        KeepLateData(format, data);
+        return;
+    }
+    PlaySoundEvent(kSoundTransferCompleted, kSoundFlagsAsync);
+}
+
+// The clipboard is open, for the render or by this window. A file list brings the shell's item
+// list and the text form first; they replace their own promises.
+bool CHiddenWnd::SetFetchedData(UINT format, HGLOBAL data) {
     if (format == CF_HDROP) {
-        // The shell's item list and the text form come first; they replace their own promises.
         if (HGLOBAL items = CreateIDListArray(data)) {
             if (!::SetClipboardData(::RegisterClipboardFormatW(L"Shell IDList Array"), items)) ::GlobalFree(items);
         }
@@ -167,7 +177,27 @@ void CHiddenWnd::OnRenderFormat(UINT format) {
             }
         }
     }
-    if (!::SetClipboardData(format, data)) ::GlobalFree(data);   // else the system owns it
+    return ::SetClipboardData(format, data) != nullptr;   // from here the system owns the block
+}
+
+// Windows gives a render 30 seconds; a longer transfer finds the pasting application gone and
+// the clipboard no longer open for it. Fetched once, the data is not thrown away: while this window
+// still owns the clipboard it goes there as ordinary data beside the formats still promised, and
+// the next paste takes it at once.
+void CHiddenWnd::KeepLateData(UINT format, HGLOBAL data) {
+    UniqueGlobal owned(data);
+    const wchar_t* name = theServer.FormatNameFromId(format);
+    bool kept = false;
+    {
+        CLocalClipboardWork clipboard;   // closed when it goes
+        if (!clipboard.Open(Hwnd(), L"keeping data that arrived late")) return;
+        // Whoever emptied the clipboard since (the user copied something else) has the last word.
+        kept = ::GetClipboardOwner() == Hwnd() && SetFetchedData(format, owned.Get());
+    }
+    ExTrace(L"OnRenderFormat %s: arrived late, %s", name ? name : L"",
+            kept ? L"kept on the clipboard" : L"dropped, the clipboard has changed");
+    if (!kept) return;
+    (void)owned.Detach();   // the system's now
     PlaySoundEvent(kSoundTransferCompleted, kSoundFlagsAsync);
 }
 

@@ -61,6 +61,12 @@ private:
     void OnTrayCommand(UINT command);
     // WM_RENDERFORMAT: fetches one promised format from the host that placed it.
     void OnRenderFormat(UINT format);
+    // Puts a fetched block (and a file list's companions) on the open clipboard. False when the
+    // clipboard refused the block, which is then still the caller's.
+    bool SetFetchedData(UINT format, HGLOBAL data);
+    // A block that arrived after the pasting application stopped waiting: onto the clipboard
+    // all the same while this window owns it, else freed.
+    void KeepLateData(UINT format, HGLOBAL data);
     // The known hosts for the tray menu, in the host table's order.
     std::vector<TrayMenuHost> ListTrayHosts() const;
 

@@ -1,5 +1,7 @@
 // The program as the user meets it: start-up, the tray menu driven from the keyboard on a second
-// thread while its modal loop runs on the test's thread, the main window it opens, and "Exit".
+// thread while its modal loop runs on the test's thread, the main window it opens, "Exit", and a
+// paste whose data comes after the pasting application stopped waiting.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,10 +9,13 @@
 #include <atomic>
 #include <thread>
 
+#include "../support/TestEvent.h"
+#include "../support/TestHelpers.h"
 #include "../support/UiWait.h"
 #include "app/MainApp.h"
 #include "app/WindowMessages.h"
 #include "protocol/Server.h"
+#include "protocol/TransferMessages.h"
 #include "resource.h"
 #include "settings/Settings.h"
 #include "ui/MainWnd.h"
@@ -133,4 +138,81 @@ TEST_F(AppTest, ARunEndsThroughTheTrayMenusExitWithTheServerShutDown) {
     EXPECT_FALSE(theServer.IsInitialized());
     EXPECT_FALSE(app.HiddenWnd().TrayIcon().IsAdded());
     EXPECT_EQ(::FindWindowW(kHiddenWindowClass, nullptr), nullptr);
+}
+
+namespace {
+
+// A peer that answers on a socket of the test's: one request per connection, the reply given.
+void AnswerOneRequest(SOCKET listener, const std::u16string& list, const std::vector<uint8_t>& data) {
+    UniqueSocket connection(::accept(listener, nullptr, nullptr));
+    uint8_t request[RequestBufferSize];
+    int received = 0;
+    CMessage header;
+    for (int got = 1; got > 0 && (received < 24 || received < 24 + int(header.length)); received += got) {
+        got = ::recv(connection.Get(), reinterpret_cast<char*>(request) + received, int(sizeof request) - received, 0);
+        if (received + got >= 24) header.Decode(request, 24);
+    }
+    std::vector<uint8_t> reply = header.command == cmd_GetInfo ? PrepareSendInfo(header, list) : data;
+    if (header.command == cmd_GetData) PrepareSendData(header, data.data(), uint32_t(data.size()));
+    const auto bytes = header.Encode();
+    reply.insert(reply.begin(), bytes.begin(), bytes.end());
+    ::send(connection.Get(), reinterpret_cast<const char*>(reply.data()), int(reply.size()), 0);
+    ::shutdown(connection.Get(), SD_SEND);
+    char rest;
+    ::recv(connection.Get(), &rest, 1, 0);   // until the client has closed
+}
+
+}  // namespace
+
+// What Windows' clipboard does to a render that outlasts its patience: the pasting side opens the
+// clipboard, asks the owner to render, gives up and closes the clipboard. The data that comes
+// afterwards goes onto the clipboard all the same, the other promise stays, and the next paste
+// takes the data without a fetch.
+TEST_F(TrayTest, DataThatArrivesAfterThePasteGaveUpIsKeptOnTheClipboard) {
+    theSettings.UDPPort = 24540;
+    theSettings.TCPPort = 24541;
+    ASSERT_TRUE(theServer.Init());
+    theServer.SetClipboardOwner(hidden.Hwnd());
+    UniqueSocket listener(::socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = ::htons(24542);
+    address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(0, ::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address));
+    ASSERT_EQ(0, ::listen(listener.Get(), 2));
+    theSettings.TCPPort = 24542;   // the client asks the test's peer; the server keeps its own port
+    std::vector<uint8_t> block(6000);
+    for (size_t i = 0; i < block.size(); ++i) block[i] = uint8_t(i * 7 + i / 256);
+    TestEvent givenUp;
+    std::thread peer([&] {
+        AnswerOneRequest(listener.Get(), u"Pelko Late Block/CF_UNICODETEXT", {});
+        if (givenUp.Wait()) AnswerOneRequest(listener.Get(), {}, block);
+    });
+    hidden.TakeRemoteClipboard(INADDR_LOOPBACK);
+    const UINT late = ::RegisterClipboardFormatW(L"Pelko Late Block");
+    ASSERT_EQ(theServer.Pending().Ids(), (std::vector<UINT>{late, CF_UNICODETEXT}));
+
+    bool timedOut = false;
+    std::thread pasting([&] {
+        if (uitest::PumpUntil([] { return ::OpenClipboard(nullptr) != FALSE; })) {
+            DWORD_PTR result = 0;
+            timedOut = !::SendMessageTimeoutW(hidden.Hwnd(), WM_RENDERFORMAT, late, 0, SMTO_NORMAL, 200, &result) &&
+                       ::GetLastError() == ERROR_TIMEOUT;
+            ::CloseClipboard();
+        }
+        givenUp.Set();
+    });
+    // The render runs in this pump and ends with the data where it goes.
+    ASSERT_TRUE(uitest::PumpUntil([] { return theServer.Pending().Count() == 1; }));
+    pasting.join();
+    peer.join();
+    EXPECT_TRUE(timedOut);
+    EXPECT_EQ(::GetClipboardOwner(), hidden.Hwnd());
+    EXPECT_EQ(theServer.Pending().Ids(), std::vector<UINT>{CF_UNICODETEXT});
+    uitest::WindowWatch messages(L"#32770");   // a fetch now could only fail: the peer is gone
+    ASSERT_TRUE(uitest::PumpUntil([] { return ::OpenClipboard(nullptr) != FALSE; }));
+    EXPECT_TRUE(::IsClipboardFormatAvailable(CF_UNICODETEXT));
+    EXPECT_EQ(testutil::BytesOf(::GetClipboardData(late)), block);
+    ::CloseClipboard();
+    EXPECT_EQ(messages.Stop(), 0);
 }
