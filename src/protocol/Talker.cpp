@@ -342,7 +342,8 @@ BOOL CTalker::ReadBuffer(uint8_t* buffer, uint32_t length) {
         received += static_cast<uint32_t>(got);
         sinceReport += static_cast<uint32_t>(got);
         ExTrace(L"CTalker::ReadBuffer rcv %d :  %d of %d", got, static_cast<int>(received), static_cast<int>(length));
-        if (sinceReport >= step) {
+        // The last receive always reports: a cancel pressed in the last percent still counts.
+        if (sinceReport >= step || received == length) {
             if (m_progress && !m_progress->UpdateProgress(received, length)) {
                 ExTrace(L"CTalker::User abort");
                 Report(IDS_CANCELLED);

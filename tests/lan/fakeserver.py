@@ -16,9 +16,11 @@ prints "LISTENING", and answers every TCP connection on 4001: cmd_GetInfo with t
     empty        an empty format list
     split        the data reply's header in two pieces, 0.3 s apart
     big          the data in 2 MiB pieces of 64 MiB in all, 0.2 s apart (time to cancel)
+    last:FILE    the data but its last 40 bytes (in its last percent), which follow once FILE exists
     error:N:CMD  the error reply N to command CMD (4 or 6), everything else as in ok
 """
 
+import os
 import socket
 import struct
 import sys
@@ -85,6 +87,12 @@ def serve(conn, mode):
     data = (pattern(DATA_SIZE) * (size // DATA_SIZE + 1))[:size]
     checksum = zlib.crc32(data, 0xFFFFFFFF) ^ (1 if mode == "badsum" else 0)
     head = header(7, 0, len(data), checksum, sequence)
+    if mode.startswith("last:"):   # the end waits for the test (to cancel in the last percent)
+        conn.sendall(head + data[:-40])
+        while not os.path.exists(mode[5:]):
+            time.sleep(0.05)
+        conn.sendall(data[-40:])
+        return
     if mode == "split":   # the reply header in two pieces, as a stream may bring it
         conn.sendall(head[:10])
         time.sleep(0.3)

@@ -1,6 +1,7 @@
 """The client side of pelko.exe against a stand-in server (fakeserver.py): every way a request
 can end reaches the user as its exact message; a slow peer that keeps making progress is never
-timed out; a cancelled paste ends, and the next one starts uncancelled."""
+timed out; a cancelled paste ends, also when it is cancelled in its last percent, and the next one
+starts uncancelled."""
 
 import os
 import re
@@ -103,6 +104,18 @@ class ClientTest(LanTestCase):
         self.wait_window(self.host, PROGRESS_CLASS, visible=True)
         self.shoot(self.host, "progress", PROGRESS_CLASS, idle=False)   # the main thread waits for the data
         self.host.driver_ok("press", "--class", PROGRESS_CLASS, 4)
+        self.assertIn("The data transfer has been cancelled by user.", self.message(self.host))
+        thread.join(120)
+        self.assertFalse(result["r"].ok)
+        # Cancelled in the last percent, once 99 % have been reported: the rest is held until then.
+        last = os.path.join(self.fake.dir, "last-bytes")
+        self.start_server("last:" + last)
+        self.take(self.host, ["down"])
+        mark = len(self.host.trace.lines())
+        thread, result = self.paste_in_background()
+        self.wait_trace(self.host, r"CTalker::ReadBuffer rcv \d+ :  5960 of 6000$", start=mark)
+        self.host.driver_ok("press", "--class", PROGRESS_CLASS, 4)
+        open(last, "w").close()
         self.assertIn("The data transfer has been cancelled by user.", self.message(self.host))
         thread.join(120)
         self.assertFalse(result["r"].ok)
