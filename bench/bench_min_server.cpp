@@ -1,7 +1,9 @@
 // The yardstick of the transfer benchmark: a minimal Win32 server that answers each cmd_GetData
-// with SIZE pattern bytes, sent from one buffer in 2920-byte pieces with plain blocking send(),
-// none of the program's layers. One connection at a time.
-//   bench_min_server PORT SIZE
+// with SIZE pattern bytes, checksummed for each request and sent from one buffer in 2920-byte
+// pieces with plain blocking send(), none of the program's layers. With "trace" it writes the
+// serving connection's trace line for each piece through the program's trace. One connection
+// at a time.
+//   bench_min_server PORT SIZE [trace]
 #include <winsock2.h>
 
 #include <cstdio>
@@ -11,6 +13,7 @@
 #include "Pattern.h"
 #include "protocol/Checksum.h"
 #include "protocol/Message.h"
+#include "runtime/Trace.h"
 
 namespace {
 const CChecksum kChecksum;
@@ -26,16 +29,16 @@ bool ReceiveAll(SOCKET s, unsigned char* buffer, int length) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: bench_min_server PORT SIZE\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: bench_min_server PORT SIZE [trace]\n");
         return 2;
     }
     WSADATA wsa;
     if (::WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return 3;
     const auto size = static_cast<uint32_t>(std::atoll(argv[2]));
+    const bool trace = argc == 4;
     std::vector<unsigned char> data(size);
     for (uint32_t i = 0; i < size; ++i) data[i] = PatternByte(i);
-    const uint32_t checksum = kChecksum.Compute(data.data(), size);
 
     SOCKET listener = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
@@ -53,7 +56,7 @@ int main(int argc, char** argv) {
             ReceiveAll(peer, request + 24, static_cast<int>(header.length))) {
             header.command = cmd_SendData;
             header.length = size;
-            header.checksum = checksum;
+            header.checksum = kChecksum.Compute(data.data(), size);
             unsigned char reply[24];
             header.Encode(reply);
             bool ok = ::send(peer, reinterpret_cast<const char*>(reply), 24, 0) == 24;
@@ -62,6 +65,9 @@ int main(int argc, char** argv) {
                 const int n = ::send(peer, reinterpret_cast<const char*>(data.data()) + sent, piece, 0);
                 ok = n > 0;
                 if (ok) sent += static_cast<uint32_t>(n);
+                if (ok && trace)
+                    ExTrace(L"DataSock : cmd_SendData %d of %d;  err=%d", static_cast<int>(sent), static_cast<int>(size),
+                            ::WSAGetLastError());
             }
             ::shutdown(peer, SD_SEND);
             while (ReceiveAll(peer, request, 1)) {}   // until the client closes
