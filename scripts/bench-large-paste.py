@@ -23,6 +23,7 @@ serving copy, the client's block, the pasting program's copy).
 
 import argparse
 import os
+import subprocess
 import sys
 import threading
 import time
@@ -77,6 +78,37 @@ def percent_of(title):
         return None
 
 
+# Moments of one paste, as the trace lines show them on each host (seen within about 0.2 s).
+PHASES = [("b", "render asked", r"  OnRenderFormat "), ("a", "request served", r"  DataSock cmd_GetData$"),
+          ("a", "clipboard read, checksum done", r"  DataSock : cmd_SendData Total="),
+          ("b", "reply arrives", r"  CTalker::ReadClipData:  Total"), ("a", "last piece sent", r"  DataSock: Finished to cmd_SendData$"),
+          ("b", "received and checked", r"  CTalker::ReadClipData Finished"), ("b", "fetch ended", r"  Close Progress$")]
+
+
+class PhaseWatch:
+    """Notes when each phase's trace line first appears after the start."""
+
+    def __init__(self, hosts):
+        self.hosts, self.start, self.seen = hosts, time.monotonic(), {}
+        self.marks = {key: len(host.trace.lines()) for key, host in hosts.items()}
+        self.stop = False
+        self.thread = threading.Thread(target=self._run)
+        self.thread.start()
+
+    def _run(self):
+        while not self.stop and len(self.seen) < len(PHASES):
+            for key, label, pattern in PHASES:
+                if label not in self.seen and self.hosts[key].trace.find(pattern, self.marks[key]) is not None:
+                    self.seen[label] = time.monotonic() - self.start
+            time.sleep(0.1)
+
+    def report(self, end):
+        self.stop = True
+        self.thread.join()
+        moments = ["%s %.1f s" % (label, self.seen[label]) for _, label, _ in PHASES if label in self.seen]
+        return ", ".join(moments + ["paste returned %.1f s" % end])
+
+
 class Paste:
     """HOSTB's paste of one format on a thread of its own; (name, size, ms, intact) rows."""
 
@@ -119,6 +151,7 @@ def whole_paste(a, b, size, pa, pb):
     reset_peak(pb)
     play.take(b, a)
     print("paste of %d MiB starts (%s)" % (size // MIB, load()), flush=True)
+    watch = PhaseWatch({"a": a, "b": b})
     paste, titles = Paste(b, FORMAT), []
     while paste.running():
         title = progress_title(b)
@@ -129,6 +162,7 @@ def whole_paste(a, b, size, pa, pb):
     peak_a, peak_b = memory_kib(pa, "VmHWM"), memory_kib(pb, "VmHWM")
     print("  %s: %d bytes in %.1f s (%.1f MB/s), %s (%s)" % (name, got, ms / 1000, got / ms / 1000,
           "byte for byte equal" if intact and got == size else "WRONG", load()))
+    print("  moments after the paste began: %s" % watch.report(paste.ended - watch.start))
     shown = [percent_of(t) for t in titles]
     print("  progress window titles seen: %d distinct, %s ... %s" % (len(titles), titles[:1], titles[-1:]))
     time.sleep(5)   # the serving connection ends and frees its block
@@ -164,11 +198,27 @@ def cancelled_paste(a, b, target, pa, pb, start_a, start_b):
 
 
 def upper_bound(a, b, pa, pb):
+    """2 GiB - 1 bytes from HOSTA's clipboard, or, where Wine's clipboard cannot hold that much
+    (its server takes at most 2 GiB - 4 KiB in one request), from the minimal server in its place."""
     size = (1 << 31) - 1
-    a.driver_ok("fillclip", "--format", UPPER_FORMAT, size, timeout=1200)
+    name = UPPER_FORMAT
+    served = a.driver("fillclip", "--format", UPPER_FORMAT, size, timeout=1200)
+    server = None
+    if not served.ok:
+        print("  HOSTA's clipboard cannot hold 2 GiB - 1 bytes: %s" % served.stderr.strip().splitlines()[-1:])
+        name = FORMAT   # taken from HOSTA's program, then fetched from the minimal server
+        a.driver_ok("fillclip", "--format", FORMAT, 1000)
     play.take(b, a)
+    if not served.ok:
+        for program in a.programs:
+            if program.name == "pelko.exe" and program.running():
+                program.kill()
+        server = a.popen(["wine", os.path.join(play.lanhosts.BUILD, "bench", "bench_min_server.exe"), "4001", str(size)],
+                         subprocess.PIPE, subprocess.DEVNULL)
+        if server.stdout.readline().strip() != b"LISTENING":
+            raise play.LanError("minimal server did not start")
     print("paste of 2 GiB - 1 = %d bytes starts (%s)" % (size, load()), flush=True)
-    paste = Paste(b, UPPER_FORMAT)
+    paste = Paste(b, name)
     shown = message(b, paste)
     paste.thread.join()
     (_, got, ms, intact), = paste.rows
@@ -176,7 +226,13 @@ def upper_bound(a, b, pa, pb):
         print("  crossed: %d bytes, byte for byte equal, in %.1f s (%s)" % (got, ms / 1000, load()))
     else:
         print("  did not cross: %d bytes pasted, message %r (%s)" % (got, shown, load()))
-    print("  pelko.exe still running: HOSTA %s, HOSTB %s" % (bool(pelko_pid(a)), bool(pelko_pid(b))))
+    try:
+        print("  HOSTB's pelko.exe still running: %s, resident %.1f MiB" % (bool(pelko_pid(b)), memory_kib(pelko_pid(b), "VmRSS") / 1024))
+    except play.LanError as error:
+        print("  %s" % error)
+    if server is not None:
+        server.kill()
+        server.wait()
 
 
 def main():
@@ -184,14 +240,19 @@ def main():
     parser.add_argument("--size", type=int, default=1 << 30)
     parser.add_argument("--cancel-at", default="2,50,99")
     parser.add_argument("--upper", action="store_true")
+    parser.add_argument("--upper-only", action="store_true")
     args = parser.parse_args()
     with play.Lan(2) as lan:
         a, b = lan.hosts
         play.start_programs(lan)
         print("machine: %d cores, %s, %s" % (os.cpu_count(), os.uname().release, load()))
+        pa, pb = pelko_pid(a), pelko_pid(b)
+        if args.upper_only:
+            a.driver_ok("fillclip", "--format", FORMAT, 1000)
+            upper_bound(a, b, pa, pb)
+            return 0
         a.driver_ok("fillclip", "--format", FORMAT, args.size, timeout=1200)
         time.sleep(2)
-        pa, pb = pelko_pid(a), pelko_pid(b)
         start_a, start_b = memory_kib(pa, "VmRSS"), memory_kib(pb, "VmRSS")
         ok = whole_paste(a, b, args.size, pa, pb)
         for target in [int(p) for p in args.cancel_at.split(",") if p]:

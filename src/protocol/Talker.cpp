@@ -18,6 +18,10 @@ namespace {
 // that does not is never ended from outside (it may hold the trace lock or the heap's): it
 // finishes its pass by itself, and until then the talker is busy.
 constexpr DWORD kPassEndGraceMs = 1000;
+// The largest block that goes onto the clipboard: Wine's server takes a block in one write,
+// which the system cuts at 2 GiB - 4 KiB (and the cut write ends the calling thread). A larger
+// reply counts as memory that cannot be had, before a byte of it is fetched.
+constexpr uint32_t kLargestClipboardBlock = 0x7FFF0000;   // 2 GiB - 64 KiB
 }  // namespace
 
 // Silent: at process exit the trace log is already closed (Shutdown has normally ended the thread).
@@ -289,6 +293,11 @@ BOOL CTalker::ReadClipInfo(uint32_t length) {
 BOOL CTalker::ReadClipData(uint32_t length, uint32_t expectedChecksum) {
     const DWORD started = ::GetTickCount();
     ExTrace(L"CTalker::ReadClipData:  Total %d;", static_cast<int>(length));
+    if (length > kLargestClipboardBlock) {
+        ::WSASetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        Report(IDS_INTERNAL_ERROR_DETAIL);
+        return FALSE;
+    }
     m_data = ::GlobalAlloc(GMEM_MOVEABLE, length ? length : 1);   // a lock of 0 bytes would fail
     if (m_data == nullptr) {
         Report(IDS_INTERNAL_ERROR_DETAIL);

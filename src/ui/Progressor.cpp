@@ -189,6 +189,9 @@ BOOL CProgressor::UpdateProgress(DWORD done, DWORD total) {
 
 void CProgressor::CloseProgress() {
     ExTrace(L"Close Progress");
+    // A transfer too small for the window never opened it: nothing to hide, and no trip to the
+    // window's thread for every small paste.
+    if (!m_active.load()) return;
     if (HWND window = m_window.Hwnd()) {
         DWORD_PTR ignored = 0;
         ::SendMessageTimeoutW(window, CProgressWnd::kCloseMessage, 0, 0, SMTO_NORMAL, kHandOverTimeoutMs, &ignored);

@@ -16,6 +16,7 @@ prints "LISTENING", and answers every TCP connection on 4001: cmd_GetInfo with t
     empty        an empty format list
     split        the data reply's header in two pieces, 0.3 s apart
     big          the data in 2 MiB pieces of 64 MiB in all, 0.2 s apart (time to cancel)
+    huge         a data reply that announces 2 GiB - 1 bytes and sends none
     last:FILE    the data but its last 40 bytes (in its last percent), which follow once FILE exists
     error:N:CMD  the error reply N to command CMD (4 or 6), everything else as in ok
 """
@@ -76,6 +77,10 @@ def serve(conn, mode):
         if command == int(for_command):
             conn.sendall(header(command, int(code), 0, 0, sequence))
             return
+    if mode == "huge" and command == 6:
+        conn.sendall(header(7, 0, (1 << 31) - 1, 0, sequence))
+        time.sleep(10)
+        return
     if mode == "badseq":
         sequence += 1
     if command == 4:

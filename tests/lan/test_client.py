@@ -36,6 +36,7 @@ CASES = [
     ("error:9:6", "data", "The remote computer reported some general error."),
     ("badsum", "data", CORRUPT),
     ("reset", "data", NETWORK),
+    ("huge", "data", "Pelko failed to perform the requested operation due to internal error.\n"),
     ("slow", "data", None),
     ("split", "data", None),
 ]
