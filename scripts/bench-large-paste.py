@@ -23,6 +23,7 @@ serving copy, the client's block, the pasting program's copy).
 
 import argparse
 import os
+import re
 import subprocess
 import sys
 import threading
@@ -174,22 +175,33 @@ def whole_paste(a, b, size, pa, pb):
     return intact and got == size and len([p for p in shown if p is not None]) > 1
 
 
+def received_percent(host, mark):
+    """How much of the paste has arrived, by the client's last receive line (None before one)."""
+    lines = host.trace.lines()
+    for line in reversed(lines[mark:]):
+        found = re.search(r"CTalker::ReadBuffer rcv \d+ :  (\d+) of (\d+)$", line)
+        if found:
+            return 100.0 * int(found.group(1)) / int(found.group(2))
+    return None
+
+
 def cancelled_paste(a, b, target, pa, pb, start_a, start_b):
     play.take(b, a)
+    mark = len(b.trace.lines())
     paste, pressed_at = Paste(b, FORMAT), None
     while paste.running():
-        percent = percent_of(progress_title(b))
+        percent = received_percent(b, mark)
         if percent is not None and percent >= target:
             pressed = time.monotonic()
             b.driver_ok("press", "--class", play.PROGRESS_CLASS, CANCEL_BUTTON)
-            pressed_at = percent
+            pressed_at = "%.1f" % received_percent(b, mark)
             break
-        time.sleep(0.1)
+        time.sleep(0.05)
     shown = message(b, paste) if pressed_at is not None else None
     paste.thread.join()
     (_, got, _, intact), = paste.rows
     ended = "%.1f s after the press" % (paste.ended - pressed) if pressed_at is not None else "-"
-    print("  cancel at %3s %%: pressed at %s %%, message %r, paste ended %s with %d bytes (%s)"
+    print("  cancel at %3s %%: pressed with %s %% received, message %r, paste ended %s with %d bytes (%s)"
           % (target, pressed_at, shown, ended, got, load()))
     time.sleep(5)
     print(memory_line("client (HOSTB)", pb, start_b))
