@@ -17,7 +17,7 @@
 #include "runtime/Trace.h"
 
 namespace {
-constexpr CChecksum kChecksum;
+const CChecksum kChecksum;
 
 int ReceiveSome(SOCKET s, unsigned char* buffer, int length) {
     return ::recv(s, reinterpret_cast<char*>(buffer), length, 0);
