@@ -2,8 +2,8 @@
 
 #include "app/ShowMessage.h"
 #include "app/WindowMessages.h"
-#include "clipboard/LocalClipboardWork.h"
 #include "clipboard/FileLists.h"
+#include "clipboard/LocalClipboardWork.h"
 #include "framework/Application.h"
 #include "protocol/Server.h"
 #include "resource.h"
