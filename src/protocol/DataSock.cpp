@@ -27,14 +27,15 @@ CDataSock::~CDataSock() {
     ReleaseData();
 }
 
-bool CDataSock::AcceptFrom(EventSocket& listener, CServer& server) {
+bool CDataSock::AcceptFrom(EventSocket& listener, CServer& server, CConnectionSlot slot) {
     sockaddr_in peer{};
     int peerLength = sizeof peer;
     const SOCKET accepted = ::accept(listener.Handle(), reinterpret_cast<sockaddr*>(&peer), &peerLength);
     const ULONG address = ::ntohl(peer.sin_addr.s_addr);
     if (accepted == INVALID_SOCKET) {
         const int reason = ::WSAGetLastError();
-        if (reason != WSAEWOULDBLOCK) ExTrace(L"Server: Failed to accept connection from IP: %s", Dotted(address).c_str());
+        if (reason != WSAEWOULDBLOCK)
+            ExTrace(L"Server: Failed to accept connection from IP: %s (%d)", Dotted(address).c_str(), reason);
         ::WSASetLastError(reason);
         return false;
     }
@@ -42,6 +43,7 @@ bool CDataSock::AcceptFrom(EventSocket& listener, CServer& server) {
     auto owned = std::make_unique<CDataSock>(server);
     CDataSock& connection = *owned;
     connection.m_peer = address;
+    connection.m_slot = std::move(slot);
     connection.m_self = std::move(owned);
     ExTrace(L"Server: Connection accepted from IP: %s", Dotted(address).c_str());
     if (!connection.Attach(accepted)) {

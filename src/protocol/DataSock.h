@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "protocol/ConnectionCount.h"
 #include "protocol/Message.h"
 #include "protocol/TransferMessages.h"
 #include "runtime/EventSocket.h"
@@ -28,9 +29,10 @@ public:
     explicit CDataSock(CServer& server) noexcept : m_server(server) {}
     ~CDataSock() override;
 
-    // Accepts the listener's next connection into a new connection that owns itself.
-    // False (traced) when the accept failed; the new object is then gone again.
-    static bool AcceptFrom(EventSocket& listener, CServer& server);
+    // Accepts the listener's next connection into a new connection that owns itself and holds
+    // the slot for its lifetime. False when the accept failed (traced unless the queue was
+    // empty; the Winsock error tells which); the new object is then gone again.
+    static bool AcceptFrom(EventSocket& listener, CServer& server, CConnectionSlot slot);
 
     // Hands pending data to the socket; TRUE when it did anything.
     BOOL SendPending();
@@ -58,6 +60,7 @@ private:
     void ReleaseSelfIfEnded();
 
     CServer& m_server;
+    CConnectionSlot m_slot;              // counts this connection as open while it lives
     std::unique_ptr<CDataSock> m_self;   // set at accept, released when the connection ends
     bool m_ended = false;
 

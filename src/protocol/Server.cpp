@@ -10,10 +10,6 @@
 #include "runtime/Trace.h"
 #include "settings/Settings.h"
 
-namespace {
-constexpr int kListenBacklog = 5;
-}  // namespace
-
 CServer::CServer() : CServer(theSettings) {}
 
 CServer::CServer(CSettings& settings)
@@ -65,7 +61,7 @@ bool CServer::Init() {
         m_talker.CommitSuicide();
         return false;
     }
-    if (!usable(tcpPort) || !m_listener.Listen(static_cast<USHORT>(tcpPort), nullptr, kListenBacklog)) {
+    if (!usable(tcpPort) || !m_listener.Listen(static_cast<USHORT>(tcpPort), nullptr, CServerListener::Backlog)) {
         ExTrace(L"CServer: Failed to listen on TCP port %d (%d)", static_cast<int>(tcpPort), ::WSAGetLastError());
         CloseSockets(false);
         m_talker.CommitSuicide();

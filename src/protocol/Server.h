@@ -103,6 +103,7 @@ public:
 
     // The sockets, for tests and diagnostics (INVALID_SOCKET while closed).
     [[nodiscard]] SOCKET ListenerHandle() const noexcept { return m_listener.Handle(); }
+    [[nodiscard]] int OpenConnections() const noexcept { return m_listener.OpenConnections(); }
     [[nodiscard]] const Ear& DiscoveryListener() const noexcept { return m_ear; }
 
 private:

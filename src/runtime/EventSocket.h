@@ -99,6 +99,11 @@ protected:
     // For FD_READ, and before OnClose for the bytes still queued when the peer closed.
     virtual void OnReceive(int error, u_long bytesAvailable);
     virtual void OnSend(int error);
+    // A socket that must not rely on its notifications alone (the TCP listener: Wine now and
+    // then loses one) gives an interval in ms; OnIdle then runs on the event thread whenever
+    // that long has passed without a network event. WSA_INFINITE (the default): never.
+    [[nodiscard]] virtual DWORD IdleInterval() const noexcept { return WSA_INFINITE; }
+    virtual void OnIdle() {}
 
 private:
     // The event thread: its body is the dispatch loop, its parameter the socket.
@@ -114,7 +119,7 @@ private:
     bool CloseFully();
     DWORD DispatchEvents();
     bool DrainBeforeClose(const DispatchRecord& record, u_long& lastCount);
-    bool WaitForEvent();
+    bool WaitForEvent(const DispatchRecord& record);
     DWORD EndDispatch(DWORD exitCode) noexcept;
 
     // The socket's state, then the loop's record.

@@ -2,6 +2,8 @@
 // handler per network event, in a fixed order within one wake-up: close (after draining the
 // bytes still queued) first, then accept, connect, out-of-band, read, write.
 //
+// A socket with an idle interval also has OnIdle called when no event came for that long.
+//
 // Everything here runs on the event thread. The loop reads the stop flag of the thread object
 // (set by a close from any thread) at its head and after the close handling. A handler that
 // closes its own socket marks the loop's record on this thread's stack; after every handler the
@@ -19,7 +21,7 @@ DWORD EventSocket::DispatchEvents() {
     m_dispatch = &record;
     u_long lastCount = 0;  // the byte count last known, passed on when it cannot be taken
 
-    if (!WaitForEvent()) return EndDispatch(DispatchWaitFailed);
+    if (!WaitForEvent(record)) return record.closed ? DispatchEnded : EndDispatch(DispatchWaitFailed);
     while (!m_thread.IsStopRequested()) {
         WSANETWORKEVENTS events;
         std::memset(&events, 0, sizeof events);
@@ -63,7 +65,7 @@ DWORD EventSocket::DispatchEvents() {
             OnSend(events.iErrorCode[FD_WRITE_BIT]);
             if (record.closed) return DispatchEnded;
         }
-        if (!WaitForEvent()) return EndDispatch(DispatchWaitFailed);
+        if (!WaitForEvent(record)) return record.closed ? DispatchEnded : EndDispatch(DispatchWaitFailed);
     }
     return EndDispatch(DispatchEnded);
 }
@@ -83,8 +85,16 @@ bool EventSocket::DrainBeforeClose(const DispatchRecord& record, u_long& lastCou
     return true;
 }
 
-bool EventSocket::WaitForEvent() {
-    return ::WSAWaitForMultipleEvents(1, &m_event, FALSE, WSA_INFINITE, FALSE) == WSA_WAIT_EVENT_0;
+// Waits for the next network event, running OnIdle each time the socket's idle interval passes
+// without one. False when waiting failed or OnIdle closed the socket (record marked).
+bool EventSocket::WaitForEvent(const DispatchRecord& record) {
+    for (;;) {
+        const DWORD result = ::WSAWaitForMultipleEvents(1, &m_event, FALSE, IdleInterval(), FALSE);
+        if (result != WSA_WAIT_TIMEOUT) return result == WSA_WAIT_EVENT_0;
+        if (m_thread.IsStopRequested()) return true;   // the loop head sees the stop
+        OnIdle();
+        if (record.closed) return false;
+    }
 }
 
 DWORD EventSocket::EndDispatch(DWORD exitCode) noexcept {

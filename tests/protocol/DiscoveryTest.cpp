@@ -67,7 +67,8 @@ std::vector<std::wstring> WaitForMessages(DebugOutputCapture& capture, const std
     for (const ULONGLONG end = ::GetTickCount64() + 30000;; ::Sleep(5)) {
         std::vector<std::wstring> found;
         for (const auto& m : capture.Messages())
-            if (!m.rfind(L"Ear:", 0) || !m.rfind(L"Hosts:", 0) || !m.rfind(L"CServer", 0)) found.push_back(m);
+            if (!m.rfind(L"Ear:", 0) || !m.rfind(L"Hosts:", 0) || !m.rfind(L"CServer", 0) || !m.rfind(L"Server:", 0))
+                found.push_back(m);
         if (Count(found, prefix) >= count || ::GetTickCount64() > end) return found;
     }
 }
@@ -332,6 +333,39 @@ TEST_F(ServerTest, ServingConnectionsAnswerEveryRequestShape) {
         char last = 0;
         if (row.ends) { EXPECT_EQ(0, client.Receive(&last, 1)); }   // the server ended the stream
     }
+}
+
+// The listener under a loaded LAN's faults: more idle connections than it serves at once (the
+// one beyond is closed at once, and the slots come back when they end), and a queued connection
+// whose notification never comes (the listener's event taken away), served all the same.
+TEST_F(ServerTest, ListenerBoundsItsConnectionsAndServesWithoutANotification) {
+    ASSERT_TRUE(server.Init());
+    const auto connect = [this](EventSocket& client) {
+        const DWORD wait = 30000;   // a client of a broken listener fails instead of hanging
+        return Connect(client) &&
+               ::setsockopt(client.Handle(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait) == 0;
+    };
+    std::vector<std::unique_ptr<EventSocket>> idle(CServerListener::MaxConnections + 1);
+    for (auto& client : idle) ASSERT_TRUE(connect(*(client = std::make_unique<EventSocket>())));
+    const std::wstring refused = L"Server: Connection refused from IP: 127.0.0.1 (64 connections open)";
+    EXPECT_EQ(1u, Count(WaitForMessages(capture, refused, 1), refused));
+    char byte = 0;
+    EXPECT_TRUE(idle.back()->Receive(&byte, 1) == 0 || ::WSAGetLastError() == WSAECONNRESET);   // the last, at once
+    idle.clear();
+    for (const ULONGLONG end = ::GetTickCount64() + 30000; server.OpenConnections() > 0 && ::GetTickCount64() < end;) ::Sleep(5);
+    EXPECT_EQ(0, server.OpenConnections());
+
+    const WSAEVENT stolen = ::WSACreateEvent();
+    ASSERT_EQ(0, ::WSAEventSelect(server.ListenerHandle(), stolen, FD_ACCEPT));
+    EventSocket client;
+    ASSERT_TRUE(connect(client));
+    const auto request = Request(cmd_GetInfo, 0);
+    ASSERT_EQ(24, client.Send(request.data(), 24));
+    uint8_t header[24] = {};
+    for (int done = 0, n = 1; done < 24 && n > 0; done += n) n = std::max(0, client.Receive(header + done, 24 - done));
+    CMessage reply;
+    EXPECT_TRUE(reply.Decode(header, 24) && reply.HasSignature() && reply.command == cmd_SendInfo);
+    ::WSACloseEvent(stolen);
 }
 
 }  // namespace
