@@ -2,8 +2,11 @@
 pastes it. Only the format list crosses when the clipboard is taken; each paste fetches exactly its
 format, byte for byte. A host that holds a clipboard borrowed from another and not yet fetched
 refuses to serve it to a third, and a take that fails leaves the pastes to the host whose formats
-were placed. One LAN of three hosts serves every case."""
+were placed. One LAN of three hosts serves every case. The first case starts with a short network
+attack on HOSTA from HOSTC (netattack.py): afterwards HOSTA serves on, with its memory, handles
+and threads back near their level before."""
 
+import netattack
 from lantest import SETTINGS_KEY, LanTestCase, add_host
 
 # A 2 x 1 24-bit bitmap: BITMAPINFOHEADER then one padded row of two pixels.
@@ -41,7 +44,17 @@ class TransferTest(LanTestCase):
         return {l.split("\t")[1] for l in host.driver_ok("formats").lines()}
 
     def test_taken_clipboard_is_promised_and_each_paste_fetches_its_format(self):
-        a, b, _ = self.hosts
+        a, b, c = self.hosts
+        a.driver_ok("fillclip", "--text", "before", "--format", netattack.BLOCK_FORMAT, netattack.BLOCK_SIZE)
+        before = netattack.objects(a)
+        counts = netattack.attack(c, a, seed=11, tcp=2500, udp=5000, idle=150, limit=40, check_text="before")
+        after = netattack.settled(a, before)
+        self.assertEqual((True, False, 0), (counts["served-right"], counts["cut-short"], counts.get("replies-bad", 0)), counts)
+        self.assertGreater(counts.get("idle-closed-by-host", 0), 0, counts)   # beyond the bound
+        slack = {"threads": 2, "other_handles": 16, "rss_kib": 8192}
+        self.assertEqual([], [k for k in slack if after[k] > before[k] + slack[k]], (before, after))
+        self.marks[a.name] = a.trace.refresh()
+
         a.driver_ok("setclip", "--text", "Grüße aus A", "--format", "CF_DIB", DIB_HEX, "--format", "Preferred DropEffect", "05000000")
         self.take_from(b, a)
         self.assertEqual(self.formats(a) - {"Preferred DropEffect", "Ole Private Data", "DataObject"}, self.formats(b))

@@ -9,6 +9,7 @@
 #include <sddl.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
+#include <winternl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -358,6 +359,55 @@ int CmdProcesses(const Args& args, bool idle) {
     return Print(std::to_wstring(pids[0]));
 }
 
+// objects: the only process of the image: its handles (and how many of them are registry keys)
+// and threads as the system counts them. Wine's GetProcessHandleCount says 0, so the system's
+// handle table is counted; a handle's kind is asked of a copy of it.
+int CmdObjects(const Args& args) {
+    const auto pids = Processes(args.words[0]);
+    if (pids.size() != 1) return Fail(L"objects: " + std::to_wstring(pids.size()) + L" processes match " + args.words[0]);
+    struct Entry { ULONG pid; BYTE type, flags; USHORT value; void* object; ULONG access; };
+    using QuerySystem = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+    using QueryObject = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    const auto querySystem = reinterpret_cast<QuerySystem>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtQuerySystemInformation")));
+    const auto queryObject = reinterpret_cast<QueryObject>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtQueryObject")));
+    constexpr ULONG kSystemHandleInformation = 16, kObjectTypeInformation = 2;
+    std::vector<uint8_t> table(1 << 20);
+    LONG status = 0;
+    while (querySystem && (status = querySystem(kSystemHandleInformation, table.data(), static_cast<ULONG>(table.size()),
+                                                nullptr)) == static_cast<LONG>(0xC0000004))   // too small
+        table.resize(table.size() * 2);
+    UniqueKernelHandle process(::OpenProcess(PROCESS_DUP_HANDLE, FALSE, pids[0]));
+    if (!querySystem || !queryObject || status != 0 || !process) return Fail(L"no handle table", true);
+    const ULONG count = *reinterpret_cast<const ULONG*>(table.data());
+    const auto* entries = reinterpret_cast<const Entry*>(table.data() + sizeof(void*));
+    std::map<BYTE, std::wstring> kinds;
+    size_t handles = 0, keys = 0;
+    for (ULONG i = 0; i < count; ++i) {
+        if (entries[i].pid != pids[0]) continue;
+        ++handles;
+        HANDLE copy = nullptr;
+        if (!kinds.count(entries[i].type) &&
+            ::DuplicateHandle(process.Get(), reinterpret_cast<HANDLE>(static_cast<uintptr_t>(entries[i].value)),
+                              ::GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+            UniqueKernelHandle owned(copy);
+            alignas(8) uint8_t type[1024] = {};
+            const auto* name = reinterpret_cast<const UNICODE_STRING*>(type);
+            if (queryObject(copy, kObjectTypeInformation, type, sizeof type, nullptr) == 0 && name->Buffer)
+                kinds[entries[i].type].assign(name->Buffer, name->Length / 2);
+        }
+        keys += kinds[entries[i].type] == L"Key";
+    }
+    UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (snapshot.Get() == INVALID_HANDLE_VALUE) { (void)snapshot.Detach(); return Fail(L"no thread snapshot", true); }
+    size_t threads = 0;
+    THREADENTRY32 entry{sizeof(THREADENTRY32)};
+    for (BOOL more = ::Thread32First(snapshot.Get(), &entry); more; more = ::Thread32Next(snapshot.Get(), &entry))
+        threads += entry.th32OwnerProcessID == pids[0];
+    return Print(L"handles " + std::to_wstring(handles) + L"\nkeys " + std::to_wstring(keys) + L"\nthreads " +
+                 std::to_wstring(threads));
+}
+
 // Wine closes a desktop, and with it the shell (task bar, tray, clipboard manager), a second after
 // the last program using it ends; Windows keeps its shell. A "hold" on every host keeps what a
 // command leaves on the clipboard there, as on Windows: its message-only window uses the desktop.
@@ -410,6 +460,7 @@ constexpr Command kCommands[] = {
     {L"running", [](const Args& a) { return CmdProcesses(a, false); }, 1, 1, 0, L"IMAGE"},
     {L"wait-idle", [](const Args& a) { return CmdProcesses(a, true); }, 1, 1, 0, L"IMAGE [--timeout MS]"},
     {L"keyrules", CmdKeyRules, 1, 1, 0, L"HKLM\\PATH|HKCU\\PATH   (the key's access rules as SDDL)"},
+    {L"objects", CmdObjects, 1, 1, 0, L"IMAGE   (handles N, keys N, threads N)"},
     {L"hold", CmdHold, 0, 0, 0, L"   (until ended: keeps the desktop in use)"},
 };
 }  // namespace
