@@ -273,6 +273,10 @@ TEST_F(ServerTest, ServingConnectionsAnswerEveryRequestShape) {
     CClipboardContents contents({{CF_UNICODETEXT, CClipboardContents::Text(L"abc")}});
     ASSERT_TRUE(contents.filled);
     ASSERT_TRUE(server.Init());
+    // Every connection below reaches the listener without a notification (they go to an event of
+    // the test's, as under Wine one now and then goes nowhere): its retry alone accepts them.
+    const WSAEVENT stolen = ::WSACreateEvent();
+    ASSERT_EQ(0, ::WSAEventSelect(server.ListenerHandle(), stolen, FD_ACCEPT));
     const std::u16string name255(255, u'B');
     const std::string list = std::string("C\0F\0_\0U\0N\0I\0", 12), abc("a\0b\0c\0\0\0", 8);
     enum Peer { Stranger, Known, Friend };
@@ -306,7 +310,8 @@ TEST_F(ServerTest, ServingConnectionsAnswerEveryRequestShape) {
         ASSERT_TRUE(row.peer == Stranger || server.HostTable().AddHost(kLoopback, L"PEER"));
         ASSERT_TRUE(row.peer != Friend || server.HostTable().SetFriend(kLoopback, TRUE));
         EventSocket client;
-        ASSERT_TRUE(Connect(client));
+        const DWORD wait = 10000;   // a client of a broken listener fails instead of hanging
+        ASSERT_TRUE(Connect(client) && !::setsockopt(client.Handle(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), 4));
         const int first = static_cast<int>(row.split ? row.split : row.request.size());
         ASSERT_EQ(first, client.Send(row.request.data(), first));
         if (row.split) {
@@ -333,20 +338,15 @@ TEST_F(ServerTest, ServingConnectionsAnswerEveryRequestShape) {
         char last = 0;
         if (row.ends) { EXPECT_EQ(0, client.Receive(&last, 1)); }   // the server ended the stream
     }
+    ::WSACloseEvent(stolen);
 }
 
-// The listener under a loaded LAN's faults: more idle connections than it serves at once (the
-// one beyond is closed at once, and the slots come back when they end), and a queued connection
-// whose notification never comes (the listener's event taken away), served all the same.
-TEST_F(ServerTest, ListenerBoundsItsConnectionsAndServesWithoutANotification) {
+// More idle connections than the listener serves at once: the one beyond is closed at once, and
+// the slots come back when the connections end.
+TEST_F(ServerTest, ListenerBoundsItsConnections) {
     ASSERT_TRUE(server.Init());
-    const auto connect = [this](EventSocket& client) {
-        const DWORD wait = 30000;   // a client of a broken listener fails instead of hanging
-        return Connect(client) &&
-               ::setsockopt(client.Handle(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait) == 0;
-    };
     std::vector<std::unique_ptr<EventSocket>> idle(CServerListener::MaxConnections + 1);
-    for (auto& client : idle) ASSERT_TRUE(connect(*(client = std::make_unique<EventSocket>())));
+    for (auto& client : idle) ASSERT_TRUE(Connect(*(client = std::make_unique<EventSocket>())));
     const std::wstring refused = L"Server: Connection refused from IP: 127.0.0.1 (64 connections open)";
     EXPECT_EQ(1u, Count(WaitForMessages(capture, refused, 1), refused));
     char byte = 0;
@@ -354,18 +354,6 @@ TEST_F(ServerTest, ListenerBoundsItsConnectionsAndServesWithoutANotification) {
     idle.clear();
     for (const ULONGLONG end = ::GetTickCount64() + 30000; server.OpenConnections() > 0 && ::GetTickCount64() < end;) ::Sleep(5);
     EXPECT_EQ(0, server.OpenConnections());
-
-    const WSAEVENT stolen = ::WSACreateEvent();
-    ASSERT_EQ(0, ::WSAEventSelect(server.ListenerHandle(), stolen, FD_ACCEPT));
-    EventSocket client;
-    ASSERT_TRUE(connect(client));
-    const auto request = Request(cmd_GetInfo, 0);
-    ASSERT_EQ(24, client.Send(request.data(), 24));
-    uint8_t header[24] = {};
-    for (int done = 0, n = 1; done < 24 && n > 0; done += n) n = std::max(0, client.Receive(header + done, 24 - done));
-    CMessage reply;
-    EXPECT_TRUE(reply.Decode(header, 24) && reply.HasSignature() && reply.command == cmd_SendInfo);
-    ::WSACloseEvent(stolen);
 }
 
 }  // namespace

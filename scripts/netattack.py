@@ -10,7 +10,7 @@ at once. Afterwards it asks for one format properly and checks the data and its 
                                             (runs inside the attacker's namespace; one JSON line)
 
 Traffic goes only to the target's address on the harness's private network (scripts/fuzz-net.sh
-runs a whole attack with its figures; tests/lan/test_transfer.py a short one)."""
+runs a whole attack with its figures; the LAN test tests/lan/test_transfer.py a short one)."""
 
 import json
 import os
