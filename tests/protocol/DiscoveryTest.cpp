@@ -191,7 +191,7 @@ protected:
     CServer server{settings};
 };
 
-TEST_F(ServerTest, StartListsOthersAndShutdownEndsPromptlyWhileClientsSend) {
+TEST_F(ServerTest, StartListsOthersBoundsItsConnectionsAndShutdownEndsPromptlyWhileClientsSend) {
     ASSERT_TRUE(server.Init());
     EXPECT_FALSE(server.Init());   // a second start fails and keeps the running one
     // It hears its own query and its own answer and lists neither; a peer's answer it lists.
@@ -201,18 +201,23 @@ TEST_F(ServerTest, StartListsOthersAndShutdownEndsPromptlyWhileClientsSend) {
     ASSERT_TRUE(peer.Open(0) && peer.SendBytes(kUdpPort, WhoDatagram(cmd_WhoAnswer, u"NOVEMBER")));
     EXPECT_EQ(L"Hosts: AddHost [NOVEMBER]", WaitForMessages(capture, L"Hosts: AddHost", 1).back());
     EXPECT_EQ(1u, server.HostTable().Count());
-    // Clients that send a request-sized burst, some still queued or half-handled at shutdown,
-    // which runs on a thread of its own so that a hang shows as a failure.
-    std::vector<std::unique_ptr<EventSocket>> clients;
-    for (char i = 0; i < 8; ++i) {
-        clients.push_back(std::make_unique<EventSocket>());
-        ASSERT_TRUE(Connect(*clients.back()));
-        clients.back()->Send(std::string(4096, i).data(), 4096);
-    }
+    // More idle clients than are served at once: the one beyond is closed at once. Then eight
+    // send a request-sized burst, some still queued or half-handled at shutdown, which runs on a
+    // thread of its own so that a hang shows as a failure. The slots come back as they end.
+    std::vector<std::unique_ptr<EventSocket>> clients(CServerListener::MaxConnections + 1);
+    for (auto& client : clients) ASSERT_TRUE(Connect(*(client = std::make_unique<EventSocket>())));
+    const std::wstring refused = L"Server: Connection refused from IP: 127.0.0.1 (64 connections open)";
+    EXPECT_EQ(1u, Count(WaitForMessages(capture, refused, 1), refused));
+    char byte = 0;
+    EXPECT_TRUE(clients.back()->Receive(&byte, 1) == 0 || ::WSAGetLastError() == WSAECONNRESET);   // the last, at once
+    for (char i = 0; i < 8; ++i) clients[i]->Send(std::string(4096, i).data(), 4096);
     TestEvent done;
     std::thread stopper([&] { server.Shutdown(), done.Set(); });
     EXPECT_TRUE(done.Wait());
     stopper.join();
+    clients.clear();
+    for (const ULONGLONG end = ::GetTickCount64() + 30000; server.OpenConnections() > 0 && ::GetTickCount64() < end;) ::Sleep(5);
+    EXPECT_EQ(0, server.OpenConnections());
     ExpectEverythingClosed();
     EXPECT_EQ(0u, Count(WaitForMessages(capture), L"CServer: Failed"));   // the goodbye went out too
     // A start on a taken port fails and leaves nothing open; then it starts again.
@@ -347,21 +352,6 @@ TEST_F(ServerTest, ServingConnectionsAnswerEveryRequestShape) {
         if (row.ends) { EXPECT_EQ(0, client.Receive(&last, 1)); }   // the server ended the stream
     }
     ::WSACloseEvent(stolen);
-}
-
-// More idle connections than the listener serves at once: the one beyond is closed at once, and
-// the slots come back when the connections end.
-TEST_F(ServerTest, ListenerBoundsItsConnections) {
-    ASSERT_TRUE(server.Init());
-    std::vector<std::unique_ptr<EventSocket>> idle(CServerListener::MaxConnections + 1);
-    for (auto& client : idle) ASSERT_TRUE(Connect(*(client = std::make_unique<EventSocket>())));
-    const std::wstring refused = L"Server: Connection refused from IP: 127.0.0.1 (64 connections open)";
-    EXPECT_EQ(1u, Count(WaitForMessages(capture, refused, 1), refused));
-    char byte = 0;
-    EXPECT_TRUE(idle.back()->Receive(&byte, 1) == 0 || ::WSAGetLastError() == WSAECONNRESET);   // the last, at once
-    idle.clear();
-    for (const ULONGLONG end = ::GetTickCount64() + 30000; server.OpenConnections() > 0 && ::GetTickCount64() < end;) ::Sleep(5);
-    EXPECT_EQ(0, server.OpenConnections());
 }
 
 }  // namespace
