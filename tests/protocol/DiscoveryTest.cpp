@@ -182,8 +182,10 @@ protected:
         EXPECT_TRUE(udp.Open(kUdpPort, nullptr) && tcp.Create(SOCK_STREAM, EventSocket::AllNetworkEvents, true) &&
                     tcp.Listen(kTcpPort, nullptr, 1));   // both ports free again
     }
-    bool Connect(EventSocket& client) {
-        return client.Create(SOCK_STREAM, EventSocket::AllNetworkEvents, true) && client.Connect(kLoopback, kTcpPort);
+    bool Connect(EventSocket& client) {   // a client of a broken server fails instead of hanging
+        const DWORD wait = 10000;
+        return client.Create(SOCK_STREAM, EventSocket::AllNetworkEvents, true) && client.Connect(kLoopback, kTcpPort) &&
+               !::setsockopt(client.Handle(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
     }
 
     DebugOutputCapture capture;
@@ -323,8 +325,7 @@ TEST_F(ServerTest, ServingConnectionsAnswerEveryRequestShape) {
         ASSERT_TRUE(row.peer == Stranger || server.HostTable().AddHost(kLoopback, L"PEER"));
         ASSERT_TRUE(row.peer != Friend || server.HostTable().SetFriend(kLoopback, TRUE));
         EventSocket client;
-        const DWORD wait = 10000;   // a client of a broken listener fails instead of hanging
-        ASSERT_TRUE(Connect(client) && !::setsockopt(client.Handle(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), 4));
+        ASSERT_TRUE(Connect(client));
         const int first = static_cast<int>(row.split ? row.split : row.request.size());
         ASSERT_EQ(first, client.Send(row.request.data(), first));
         if (row.split) {
