@@ -3,8 +3,8 @@ pastes it. Only the format list crosses when the clipboard is taken; each paste 
 format, byte for byte. A host that holds a clipboard borrowed from another and not yet fetched
 refuses to serve it to a third, and a take that fails leaves the pastes to the host whose formats
 were placed. One LAN of three hosts serves every case. The first case starts with a short network
-attack on HOSTA from HOSTC (scripts/netattack.py): afterwards HOSTA serves on, with its memory, handles
-and threads back near their level before."""
+attack on HOSTA from HOSTC (scripts/netattack.py): afterwards HOSTA serves on, with its memory,
+handles and threads back near their level before."""
 
 import os
 import sys
