@@ -5,6 +5,8 @@
 #include <string>
 
 #include "protocol/Server.h"
+#include "protocol/TransferMessages.h"
+#include "protocol/WideText.h"
 #include "runtime/Trace.h"
 #include "settings/SoundEvents.h"
 
@@ -13,6 +15,11 @@ namespace {
 std::wstring Dotted(ULONG address) {
     return std::to_wstring((address >> 24) & 0xFF) + L"." + std::to_wstring((address >> 16) & 0xFF) + L"." +
            std::to_wstring((address >> 8) & 0xFF) + L"." + std::to_wstring(address & 0xFF);
+}
+
+// A trace line that the request machine chose.
+void Trace(const TraceNote& note) {
+    if (note) ExTrace(note.format, note.first, note.second);
 }
 
 void SetLinger(SOCKET handle, u_short onOff, u_short seconds) {
@@ -114,73 +121,51 @@ BOOL CDataSock::GetData(const wchar_t* name) {
 
 void CDataSock::OnReceive(int /*error*/, u_long bytesAvailable) {
     ExTrace(L"CDataSock:OnReceive %d of %d", static_cast<int>(bytesAvailable), static_cast<int>(MessageHeaderSize));
-    if (m_handled) {
-        // A connection carries one request: whatever else the peer sends is read and dropped.
-        uint8_t scratch[512];
-        Receive(scratch, sizeof scratch);
-        return;
-    }
-    if (m_received + bytesAvailable >= RequestBufferSize) {
-        ExTrace(L"DataSock: ReceiveFrom too much data %d", static_cast<int>(m_received + bytesAvailable));
-        SendError(SrvErr_Protocol, nullptr);
-        Terminate(true);
-        ReleaseSelfIfEnded();
-        return;
-    }
-    const int got = Receive(m_buffer + m_received, static_cast<int>(RequestBufferSize - m_received));
+    const std::span<uint8_t> space = m_assembler.Space();
+    const int got = Receive(space.data(), static_cast<int>(space.size()));
     if (got == -1 && ::WSAGetLastError() == WSAEWOULDBLOCK) return;   // a read event already served
     if (got <= 0) {
+        // Once the request is answered the peer's close is expected: OnClose follows.
+        if (m_assembler.IsAnswered()) return;
         ExTrace(L"DataSock: ReceiveFrom failed with %d", ::WSAGetLastError());
         Terminate(false);
-        ReleaseSelfIfEnded();
-        return;
+    } else {
+        Carry(m_assembler.Received(static_cast<size_t>(got), ::GetTickCount64()));
     }
-    m_received += static_cast<uint32_t>(got);
-    if (m_received < static_cast<uint32_t>(m_expected)) {
-        ExTrace(L"DataSock: ReceiveFrom  Waiting for min data  %d of %d", static_cast<int>(m_received), m_expected);
-        return;
-    }
-    if (m_headerPending) {
-        m_headerPending = false;
-        CMessage header;
-        header.Decode(m_buffer, m_received);
-        if (!header.HasSignature()) {
-            ExTrace(L"DataSock: Invalid message signature");
-            SendError(SrvErr_Protocol, nullptr);
-            Terminate(true);
-            ReleaseSelfIfEnded();
-            return;
-        }
-        if (header.length >= RequestBufferSize) {
-            SendError(SrvErr_Protocol, nullptr);
-            Terminate(true);
-            ReleaseSelfIfEnded();
-            return;
-        }
-        if (header.length != 0) {
-            m_expected += static_cast<int32_t>(header.length);
-            if (m_received < static_cast<uint32_t>(m_expected)) return;
-        }
-    }
-    HandleRequest();
     ReleaseSelfIfEnded();
 }
 
-void CDataSock::HandleRequest() {
-    m_handled = true;
-    CMessage request;
-    request.Decode(m_buffer, m_received);
-    switch (request.command) {
-        case cmd_GetInfo:
-            ServeInfo(request);
-            break;
-        case cmd_GetData:
-            ServeData(request);
-            break;
-        default:
-            SendError(SrvErr_BadCommand, &request);
-            ExTrace(L"Ear: Invalid command");
-            break;
+DWORD CDataSock::IdleInterval() const noexcept {
+    const std::optional<uint64_t> left = m_assembler.TimeLeft(::GetTickCount64());
+    return left ? static_cast<DWORD>(std::min<uint64_t>(*left, WSA_INFINITE - 1)) : WSA_INFINITE;
+}
+
+void CDataSock::OnIdle() {
+    Carry(m_assembler.Expired(::GetTickCount64()));
+    ReleaseSelfIfEnded();
+}
+
+void CDataSock::Carry(const RequestDecision& decision) {
+    switch (decision.action) {
+        case RequestDecision::Action::Wait:
+            Trace(decision.note);
+            return;
+        case RequestDecision::Action::End:
+            Trace(decision.note);
+            Terminate(false);
+            return;
+        case RequestDecision::Action::Refuse:
+            if (!decision.noteAfterReply) Trace(decision.note);
+            SendError(decision.error, decision.request);
+            if (decision.noteAfterReply) Trace(decision.note);
+            if (decision.end) Terminate(true);
+            return;
+        case RequestDecision::Action::Serve: {
+            CMessage request = *decision.request;
+            if (request.command == cmd_GetInfo) ServeInfo(request);
+            else ServeData(request, decision);
+            return;
+        }
     }
 }
 
@@ -206,21 +191,16 @@ void CDataSock::ServeInfo(CMessage& request) {
     // The peer closes once it has the list.
 }
 
-void CDataSock::ServeData(CMessage& request) {
+void CDataSock::ServeData(CMessage& request, const RequestDecision& decision) {
     ExTrace(L"DataSock cmd_GetData");
     if (!m_server.IsRequestAllowed(m_peer, cmd_GetData)) return SendError(SrvErr_Rejected, &request);
     if (!m_server.CanServeClipboard(m_peer, cmd_GetData)) return SendError(SrvErr_Busy, &request);
-    if (static_cast<int32_t>(request.length) > static_cast<int32_t>(MaxFormatNameBytes)) {
-        ExTrace(L"DataSock: cmd_GetData requested format str too long");
-        return SendError(SrvErr_Protocol, &request);
-    }
-    const std::optional<std::u16string> name = DecodeFormatName(m_buffer + MessageHeaderSize, request.length);
-    if (!name || name->size() >= MaxFormatNameBytes) {
-        ExTrace(L"DataSock: bad incoming data format");
-        return SendError(SrvErr_Protocol, &request);
+    if (decision.nameError != SrvErr_None) {
+        Trace(decision.note);
+        return SendError(decision.nameError, &request);
     }
     request.command = cmd_SendData;
-    const std::wstring wideName(name->begin(), name->end());
+    const std::wstring wideName = ToWide(decision.name);
     if (!GetData(wideName.c_str())) {
         ExTrace(L"DataSock: Failed to get clipboard data");
         return SendError(SrvErr_NoData, &request);
@@ -235,6 +215,7 @@ void CDataSock::ServeData(CMessage& request) {
         return SendError(SrvErr_SendFailed, &request);   // the block stays held until the end
     }
     m_lastReply = cmd_SendData;
+    m_assembler.Sending();
     SendPending();
 }
 

@@ -1,7 +1,9 @@
-// CDataSock: one accepted connection that serves this host's clipboard to a peer. It assembles
-// one request (cmd_GetInfo or cmd_GetData), asks the coordinator whether the peer may be served,
-// and answers with the format list, with the data of one format (streamed from the locked block
-// in pieces, resuming on each write event), or with an error reply.
+// CDataSock: one accepted connection that serves this host's clipboard to a peer. Its request is
+// assembled and checked by CRequestAssembler, which it feeds with the bytes it receives and asks
+// again when its wait for events times out; it does what the machine decides: asks the
+// coordinator whether the peer may be served, and answers with the format list, with the data of
+// one format (streamed from the locked block in pieces, resuming on each write event), or with an
+// error reply, and ends the connection.
 //
 // Threads: every handler runs on the connection's own event thread, so its fields need no lock.
 // The object owns itself from the accept on (m_self) and lets go of itself as the last act of
@@ -17,7 +19,7 @@
 
 #include "protocol/ConnectionCount.h"
 #include "protocol/Message.h"
-#include "protocol/TransferMessages.h"
+#include "protocol/RequestAssembler.h"
 #include "runtime/EventSocket.h"
 
 class CServer;
@@ -26,7 +28,8 @@ class CDataSock : public EventSocket {
 public:
     static constexpr int kSendChunk = 2920;
 
-    explicit CDataSock(CServer& server) noexcept : m_server(server) {}
+    // The request's time starts here, at the accept.
+    explicit CDataSock(CServer& server) noexcept : m_server(server), m_assembler(::GetTickCount64()) {}
     ~CDataSock() override;
 
     // Accepts the listener's next connection into a new connection that owns itself and holds
@@ -48,11 +51,15 @@ protected:
     void OnClose(int error) override;
     void OnReceive(int error, u_long bytesAvailable) override;
     void OnSend(int error) override;
+    // Until the request machine's time runs out, and then whether it has.
+    [[nodiscard]] DWORD IdleInterval() const noexcept override;
+    void OnIdle() override;
 
 private:
-    void HandleRequest();
+    // Does what the request machine decided.
+    void Carry(const RequestDecision& decision);
     void ServeInfo(CMessage& request);
-    void ServeData(CMessage& request);
+    void ServeData(CMessage& request, const RequestDecision& decision);
     // Closes without lingering where the peer has it all, abortively where it never will:
     // either way the close returns at once (see the README's notes on lingering).
     void CloseConnection(bool delivered);
@@ -69,11 +76,7 @@ private:
     const uint8_t* m_cursor = nullptr;
     uint32_t m_dataSize = 0;
     int32_t m_bytesLeft = 0;
-    uint8_t m_buffer[RequestBufferSize] = {};
-    uint32_t m_received = 0;
-    int32_t m_expected = static_cast<int32_t>(MessageHeaderSize);
-    bool m_headerPending = true;
-    bool m_handled = false;   // the one request of the connection has been answered
+    CRequestAssembler m_assembler;
     ULONG m_peer = 0;
     uint32_t m_lastReply = 0;
 };

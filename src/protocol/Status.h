@@ -7,7 +7,9 @@
 
 using StatusId = std::uint32_t;
 
-inline constexpr StatusId kStatusNone = 118;   // IDS_UNKNOWN_ERROR
+inline constexpr StatusId kStatusNone = 118;            // IDS_UNKNOWN_ERROR
+inline constexpr StatusId kStatusNetworkError = 108;    // IDS_NETWORK_ERROR
+inline constexpr StatusId kStatusCorruptedData = 110;   // IDS_CORRUPTED_DATA
 
 // 1 busy -> 106, 2 rejected -> 122, 3 no formats -> 127, 4 no data -> 126, 5 malformed -> 128,
 // 6 unknown command -> 126, anything else -> 112 (general error).

@@ -4,9 +4,8 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "protocol/Checksum.h"
 #include "protocol/Server.h"
-#include "protocol/TransferMessages.h"
+#include "protocol/WideText.h"
 #include "protocol/TransferProgress.h"
 #include "resource.h"
 #include "runtime/Trace.h"
@@ -228,40 +227,33 @@ void CTalker::RunPass() {
         m_socket.Close(true);
         return;
     }
-    uint8_t replyBytes[MessageHeaderSize];
-    if (!ReceiveHeader(replyBytes, static_cast<int>(sizeof replyBytes))) {
-        m_socket.Close(true);
-        return;
-    }
+    CReplyReader reader(m_request);
+    const ReplyDecision reply = ReceiveReplyHeader(reader);
     Step();
-    CMessage reply;
-    reply.Decode(replyBytes, sizeof replyBytes);
-    if (!reply.IsReplyTo(m_request)) {
-        Report(IDS_CORRUPTED_DATA);
-    } else if (reply.error != 0) {
-        Report(StatusForServerError(reply.error));
-    } else if (reply.command == cmd_SendInfo) {
-        ReadClipInfo(reply.length);
-    } else if (reply.command == cmd_SendData) {
-        ReadClipData(reply.length, reply.checksum);
-    } else {
-        Report(IDS_CORRUPTED_DATA);
+    switch (reply.action) {
+        case ReplyDecision::Action::ReadList:
+            ReadClipInfo(reply.length);
+            break;
+        case ReplyDecision::Action::ReadData:
+            ReadClipData(reader, reply.length);
+            break;
+        default:
+            if (reply.endedEarly) ReportNetworkError(0);
+            else Report(reply.status);
+            break;
     }
     Step();
     m_socket.Close(true);
 }
 
-// The reply header may come in pieces, as any bytes of a stream may.
-bool CTalker::ReceiveHeader(uint8_t* buffer, int length) {
-    for (int received = 0; received < length;) {
-        const int got = m_socket.Receive(buffer + received, length - received);
-        if (got <= 0) {
-            ReportNetworkError(got);
-            return false;
-        }
-        received += got;
+ReplyDecision CTalker::ReceiveReplyHeader(CReplyReader& reader) {
+    for (;;) {
+        const std::span<uint8_t> space = reader.HeaderSpace();
+        const int got = m_socket.Receive(space.data(), static_cast<int>(space.size()));
+        if (got < 0) return {ReplyDecision::Action::Fail, IDS_NETWORK_ERROR};
+        const ReplyDecision decision = reader.HeaderReceived(static_cast<size_t>(got));
+        if (decision.action != ReplyDecision::Action::Wait) return decision;
     }
-    return true;
 }
 
 // A peer that closes before its reply is whole has broken the request as a reset would. Under
@@ -283,14 +275,12 @@ BOOL CTalker::ReadClipInfo(uint32_t length) {
     ExTrace(L"CTalker::ReadClipInfo rcv size=%d", static_cast<int>(length));
     // The list is read into its own buffer, then taken up to its first zero unit (or every whole
     // unit received when it has none): a list is a few hundred bytes, so this copy costs nothing.
-    const BOOL read = ReadBuffer(buffer.data(), length);
-    if (!read) return FALSE;
-    const std::u16string list = DecodeFormatList(buffer.data(), length);
-    m_formatList.assign(list.begin(), list.end());
+    if (!ReadBuffer(buffer.data(), length)) return FALSE;
+    m_formatList = ToWide(CReplyReader::FormatList({buffer.data(), length}));
     return TRUE;
 }
 
-BOOL CTalker::ReadClipData(uint32_t length, uint32_t expectedChecksum) {
+BOOL CTalker::ReadClipData(const CReplyReader& reader, uint32_t length) {
     const DWORD started = ::GetTickCount();
     ExTrace(L"CTalker::ReadClipData:  Total %d;", static_cast<int>(length));
     if (length > kLargestClipboardBlock) {
@@ -312,11 +302,11 @@ BOOL CTalker::ReadClipData(uint32_t length, uint32_t expectedChecksum) {
     }
     BOOL ok = ReadBuffer(static_cast<uint8_t*>(m_dataPointer), length);
     if (ok) {
-        const uint32_t actual = theChecksum.Compute(m_dataPointer, length);
-        ExTrace(L"CTalker::ReadClipData: DataLen=%d;  CRC actual=%X;  expected=%X", static_cast<int>(length), actual,
-                expectedChecksum);
-        if (actual != expectedChecksum) {
-            Report(IDS_CORRUPTED_DATA);
+        const auto check = reader.CheckData({static_cast<const uint8_t*>(m_dataPointer), length});
+        ExTrace(L"CTalker::ReadClipData: DataLen=%d;  CRC actual=%X;  expected=%X", static_cast<int>(length), check.actual,
+                reader.Reply().checksum);
+        if (check.status != kStatusNone) {
+            Report(check.status);
             ExTrace(L"CTalker::ReadClipData: CRC check failed");
             ok = FALSE;
         }

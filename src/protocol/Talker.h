@@ -1,6 +1,7 @@
 // CTalker: the client side of the clipboard transfer. The coordinator asks it for a remote
 // host's format list or for one format's data; the exchange runs on the talker's own worker
-// thread over a blocking TCP socket, while the calling thread waits with an inactivity time-out:
+// thread over a blocking TCP socket (the reply's checks are CReplyReader's; the payload goes
+// straight into its final buffer), while the calling thread waits with an inactivity time-out:
 // a transfer may take any time as long as every 7000 ms window sees a step of it.
 //
 // Threads: GetRemoteClipInfo, GetRemoteClipData, Start and CommitSuicide run on the caller's
@@ -21,6 +22,7 @@
 
 #include "framework/Handles.h"
 #include "protocol/Message.h"
+#include "protocol/ReplyReader.h"
 #include "protocol/Status.h"
 #include "runtime/EventSocket.h"
 #include "runtime/WorkerThread.h"
@@ -66,10 +68,11 @@ private:
     bool EndThread();
     BOOL WaitForCompletion();
     void RunPass();
+    // The reply header, fed to the reply machine as it arrives, and what the machine made of it.
+    ReplyDecision ReceiveReplyHeader(CReplyReader& reader);
     BOOL ReadClipInfo(uint32_t length);
-    BOOL ReadClipData(uint32_t length, uint32_t expectedChecksum);
+    BOOL ReadClipData(const CReplyReader& reader, uint32_t length);
     BOOL ReadBuffer(uint8_t* buffer, uint32_t length);
-    bool ReceiveHeader(uint8_t* buffer, int length);
     void ReportNetworkError(int received);
     void ReleaseData();
     void Step() noexcept { m_activity.fetch_add(1); }

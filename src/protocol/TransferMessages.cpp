@@ -77,8 +77,3 @@ std::u16string DecodeFormatList(const uint8_t* payload, size_t size) {
     bool terminated = false;
     return ReadText(payload, size, terminated);
 }
-
-bool IsDataIntact(const CMessage& reply, const void* data, size_t size) noexcept {
-    if (size != reply.length) return false;
-    return theChecksum.Compute(data, static_cast<uint32_t>(size)) == reply.checksum;
-}

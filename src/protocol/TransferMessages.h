@@ -46,6 +46,3 @@ std::optional<std::u16string> DecodeFormatName(const uint8_t* payload, size_t si
 // Client: the format list of a received cmd_SendInfo payload: the text up to its first zero
 // unit, or every whole unit received when there is none (an odd last byte is dropped).
 std::u16string DecodeFormatList(const uint8_t* payload, size_t size);
-// Client: whether the `size` received bytes are the data that a cmd_SendData header announced
-// (its length and its checksum).
-bool IsDataIntact(const CMessage& reply, const void* data, size_t size) noexcept;

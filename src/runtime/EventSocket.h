@@ -100,7 +100,8 @@ protected:
     virtual void OnReceive(int error, u_long bytesAvailable);
     virtual void OnSend(int error);
     // A socket that must not rely on its notifications alone (the TCP listener: Wine now and
-    // then loses one) gives an interval in ms; OnIdle then runs on the event thread whenever
+    // then loses one), or that has a time of its own (a serving connection's request), gives an
+    // interval in ms, asked again before each wait; OnIdle then runs on the event thread whenever
     // that long has passed without a network event. WSA_INFINITE (the default): never.
     [[nodiscard]] virtual DWORD IdleInterval() const noexcept { return WSA_INFINITE; }
     virtual void OnIdle() {}

@@ -1,0 +1,218 @@
+// The two ends' state machines fed with bytes: what a serving connection decides for every request
+// shape and what a client makes of every reply, each input fed whole, cut at every point, and byte
+// by byte: the decisions must not depend on how the stream was cut. And the serving connection's
+// clock: a request must be whole, and the peer gone after its reply, within the machine's time.
+#include <gtest/gtest.h>
+
+#include <cwchar>
+
+#include "protocol/Checksum.h"
+#include "protocol/ReplyReader.h"
+#include "protocol/RequestAssembler.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Action = RequestDecision::Action;
+
+Bytes Header(uint32_t command, uint32_t length, uint32_t sequence = 0x5EC, uint32_t signature = MessageSignature,
+             uint32_t error = 0, uint32_t checksum = 0) {
+    CMessage header;
+    header.signature = signature;
+    header.command = command;
+    header.error = error;
+    header.length = length;
+    header.checksum = checksum;
+    header.sequence = sequence;
+    const auto bytes = header.Encode();
+    return {bytes.begin(), bytes.end()};
+}
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+// The units of `text` and `zeros` zero bytes.
+Bytes Units(std::u16string_view text, size_t zeros = 2) {
+    Bytes bytes = EncodeTextPayload(text);
+    bytes.resize(bytes.size() - 2 + zeros);
+    return bytes;
+}
+Bytes GetData(std::u16string_view name) { return Header(cmd_GetData, TextPayloadLength(name)) + EncodeTextPayload(name); }
+
+std::string Narrow(const TraceNote& note) {
+    wchar_t line[200] = {};
+    if (note) std::swprintf(line, 200, note.format, note.first, note.second);
+    return std::string(line, line + std::wcslen(line));
+}
+
+// A decision as one line: what, the error and whom it answers, the name, the trace line.
+std::string Describe(const RequestDecision& d) {
+    static const char* const names[] = {"wait", "refuse", "serve", "end"};
+    std::string text = names[static_cast<int>(d.action)];
+    if (d.request) text += " " + std::to_string(d.request->command) + "#" + std::to_string(d.request->sequence);
+    if (d.error) text += " error " + std::to_string(d.error) + (d.end ? " end" : "");
+    if (d.action == Action::Serve && d.request->command == cmd_GetData)
+        text += d.nameError ? " name error " + std::to_string(d.nameError) : " name " + std::string(d.name.begin(), d.name.end());
+    if (d.note) text += std::string(d.noteAfterReply ? " then: " : ": ") + Narrow(d.note);
+    return text;
+}
+
+// Feeds `input` in pieces of the given sizes (the last repeated), each read taking at most what
+// the machine has room for, as the connection reads; stops at a decision that ends the connection.
+std::vector<std::string> FeedRequest(const Bytes& input, const std::vector<size_t>& pieces, bool withWaits = false) {
+    CRequestAssembler machine(0);
+    std::vector<std::string> decisions;
+    for (size_t at = 0, i = 0; at < input.size(); ++i) {
+        size_t piece = std::min(pieces[std::min(i, pieces.size() - 1)], input.size() - at);
+        while (piece > 0) {
+            const auto space = machine.Space();
+            const size_t count = std::min(piece, space.size());
+            std::copy_n(input.begin() + at, count, space.begin());
+            at += count, piece -= count;
+            const RequestDecision d = machine.Received(count, 0);
+            if (withWaits || d.action != Action::Wait) decisions.push_back(Describe(d));
+            if (d.action == Action::End || d.end) return decisions;
+        }
+    }
+    return decisions;
+}
+
+TEST(RequestMachine, EveryRequestShapeGetsOneDecisionHoweverItIsCut) {
+    const std::u16string name255(255, u'B');
+    const std::string tooLong = " name error 5: DataSock: cmd_GetData requested format str too long";
+    const std::string badName = " name error 5: DataSock: bad incoming data format";
+    const std::string unparsed = "refuse error 5 end";
+    // A request's bytes and its decisions, apart from the lines of waiting.
+    const struct { const char* what; Bytes input; std::vector<std::string> decisions; } rows[] = {
+        {"format list", Header(cmd_GetInfo, 0), {"serve 4#1516"}},
+        {"format", GetData(u"CF_TEXT"), {"serve 6#1516 name CF_TEXT"}},
+        {"longest name", GetData(name255), {"serve 6#1516 name " + std::string(255, 'B')}},
+        {"name of 513 bytes", Header(cmd_GetData, 513) + Units(name255, 3), {"serve 6#1516" + tooLong}},
+        {"largest request", Header(cmd_GetData, 527) + Units(name255, 17), {"serve 6#1516" + tooLong}},
+        {"no terminator", Header(cmd_GetData, 510) + Units(name255, 0), {"serve 6#1516" + badName}},
+        {"odd length", Header(cmd_GetData, 3) + Bytes{'A', 0, 0}, {"serve 6#1516" + badName}},
+        {"no name", Header(cmd_GetData, 0), {"serve 6#1516" + badName}},
+        {"length 528", Header(cmd_GetData, 528) + Bytes(528, 0), {unparsed + ": DataSock: ReceiveFrom too much data 552"}},
+        {"length 552", Header(cmd_GetData, 552), {unparsed}},
+        {"length 2^32 - 1", Header(cmd_GetData, 0xFFFFFFFF), {unparsed}},
+        {"bad signature", Header(cmd_GetInfo, 0, 1, 0x12345679) + Bytes(600, 0x41), {unparsed + ": DataSock: Invalid message signature"}},
+        {"a reply", Header(cmd_SendInfo, 0), {"refuse 5#1516 error 6 then: Ear: Invalid command"}},
+        {"command 0", Header(0, 4) + Bytes(4, 0), {"refuse 0#1516 error 6 then: Ear: Invalid command"}},
+        {"bytes after it", Header(cmd_GetInfo, 0) + Bytes(RequestBufferSize, 0x41), {"serve 4#1516"}},
+        {"too many after it", Header(cmd_GetInfo, 0) + Bytes(600, 0x41),
+         {"serve 4#1516", "end: DataSock: ReceiveFrom too much data 553"}},
+        {"too many after an error", Header(cmd_SendData, 2) + Bytes(2 + 553, 0),
+         {"refuse 7#1516 error 6 then: Ear: Invalid command", "end: DataSock: ReceiveFrom too much data 553"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(FeedRequest(row.input, {row.input.size()}), row.decisions);
+        EXPECT_EQ(FeedRequest(row.input, {1}), row.decisions);
+        for (size_t cut = 1; cut < row.input.size(); ++cut)
+            ASSERT_EQ(FeedRequest(row.input, {cut, row.input.size()}), row.decisions) << "cut at " << cut;
+    }
+}
+
+TEST(RequestMachine, EveryIncompleteReadIsTracedExceptTheOneThatRevealsTheLength) {
+    std::vector<std::string> expected;
+    for (int i = 1; i < 24; ++i) expected.push_back("wait: DataSock: ReceiveFrom  Waiting for min data  " + std::to_string(i) + " of 24");
+    expected.push_back("wait");
+    for (int i = 25; i < 40; ++i) expected.push_back("wait: DataSock: ReceiveFrom  Waiting for min data  " + std::to_string(i) + " of 40");
+    expected.push_back("serve 6#1516 name CF_TEXT");
+    EXPECT_EQ(FeedRequest(GetData(u"CF_TEXT"), {1}, true), expected);
+    EXPECT_EQ(FeedRequest(GetData(u"CF_TEXT"), {30, 10}, true),
+              (std::vector<std::string>{"wait", "serve 6#1516 name CF_TEXT"}));
+}
+
+TEST(RequestMachine, ARequestAndThePeersCloseHaveTheirTime) {
+    constexpr uint64_t accepted = 1000, limit = CRequestAssembler::kRequestTimeMs;
+    CRequestAssembler machine(accepted);
+    const Bytes request = Header(cmd_GetInfo, 0);
+    std::copy_n(request.begin(), 10, machine.Space().begin());
+    EXPECT_EQ(Describe(machine.Received(10, accepted + 9000)), "wait: DataSock: ReceiveFrom  Waiting for min data  10 of 24");
+    EXPECT_EQ(machine.TimeLeft(accepted + 9000), limit - 9000);   // bytes that trickle in do not extend it
+    EXPECT_EQ(Describe(machine.Expired(accepted + limit - 1)), "wait");
+    EXPECT_EQ(Describe(machine.Expired(accepted + limit)), "end: DataSock: Request not complete within 10000 ms");
+
+    CRequestAssembler answered(accepted);
+    std::copy(request.begin(), request.end(), answered.Space().begin());
+    EXPECT_EQ(Describe(answered.Received(24, 5000)), "serve 4#1516");
+    EXPECT_EQ(answered.TimeLeft(5000), limit);   // from the reply on, for the peer to close
+    EXPECT_EQ(Describe(answered.Expired(5000 + limit - 1)), "wait");
+    EXPECT_EQ(Describe(answered.Expired(5000 + limit)), "end: DataSock: Peer did not close within 10000 ms");
+    answered.Sending();   // data on its way: the connection ends itself
+    EXPECT_EQ(answered.TimeLeft(5000), std::nullopt);
+    EXPECT_EQ(Describe(answered.Expired(UINT64_MAX)), "wait");
+
+    CRequestAssembler refused(accepted);
+    std::fill_n(refused.Space().begin(), 24, 0);
+    EXPECT_TRUE(refused.Received(24, 2000).end);
+    EXPECT_EQ(refused.TimeLeft(2000), std::nullopt);
+}
+
+// --- the client's reply
+
+struct ReplyOutcome {
+    StatusId status;
+    std::u16string list;
+    bool endedEarly = false;
+    bool operator==(const ReplyOutcome&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const ReplyOutcome& o) {
+    return out << o.status << " [" << std::string(o.list.begin(), o.list.end()) << "]" << (o.endedEarly ? " ended early" : "");
+}
+
+// Feeds the header in a first piece and then pieces of `rest` bytes (a count of 0 where the stream
+// ends), then hands the payload over as the client reads it: whole, or as much as there is.
+ReplyOutcome ReadReply(const CMessage& request, const Bytes& reply, size_t first, size_t rest) {
+    CReplyReader reader(request);
+    ReplyDecision d;
+    for (size_t at = 0, piece = first; d.action == ReplyDecision::Action::Wait; piece = rest) {
+        const auto space = reader.HeaderSpace();
+        const size_t count = std::min({space.size(), reply.size() - at, piece});
+        std::copy_n(reply.begin() + at, count, space.begin());
+        at += count;
+        d = reader.HeaderReceived(count);
+    }
+    const size_t header = std::min(reply.size(), MessageHeaderSize);
+    const std::span<const uint8_t> payload(reply.data() + header, std::min<size_t>(d.length, reply.size() - header));
+    switch (d.action) {
+        case ReplyDecision::Action::ReadList: return {kStatusNone, CReplyReader::FormatList(payload)};
+        case ReplyDecision::Action::ReadData: return {reader.CheckData(payload).status, u""};
+        default: return {d.status, u"", d.endedEarly};
+    }
+}
+
+TEST(ReplyMachine, EveryReplyShapeGetsOneOutcomeHoweverItsHeaderIsCut) {
+    CMessage request;
+    request.SetRequest(cmd_GetData, 16);
+    const uint32_t seq = request.sequence, abc = theChecksum.Compute("abc", 3);
+    Bytes cutShort = Header(cmd_SendInfo, 2, seq);
+    cutShort.pop_back();
+    const struct { const char* what; Bytes reply; ReplyOutcome outcome; } rows[] = {
+        {"format list", Header(cmd_SendInfo, 8, seq) + Units(u"A/B", 0), {kStatusNone, u"A/B"}},
+        {"empty list", Header(cmd_SendInfo, 2, seq) + Bytes{0, 0}, {kStatusNone, u""}},
+        {"data", Header(cmd_SendData, 3, seq, MessageSignature, 0, abc) + Bytes{'a', 'b', 'c'}, {kStatusNone}},
+        {"other data", Header(cmd_SendData, 3, seq, MessageSignature, 0, abc) + Bytes{'a', 'b', 'd'}, {kStatusCorruptedData}},
+        {"fewer bytes than announced", Header(cmd_SendData, 4, seq, MessageSignature, 0, abc) + Bytes{'a', 'b', 'c'},
+         {kStatusCorruptedData}},
+        {"another sequence", Header(cmd_SendInfo, 2, seq + 1) + Bytes{0, 0}, {kStatusCorruptedData}},
+        {"big-endian signature", Header(cmd_SendInfo, 2, seq, 0x78563412) + Bytes{0, 0}, {kStatusCorruptedData}},
+        {"a request", Header(cmd_GetInfo, 0, seq), {kStatusCorruptedData}},
+        {"busy", Header(cmd_GetData, 0, seq, MessageSignature, SrvErr_Busy), {106}},
+        {"unknown command, any command", Header(99, 0, seq, MessageSignature, SrvErr_BadCommand), {126}},
+        {"error 9", Header(cmd_SendData, 0, seq, MessageSignature, 9), {112}},
+        {"error to an unread request", Header(0, 0, seq - 1, MessageSignature, SrvErr_Protocol), {kStatusCorruptedData}},
+        {"closed at once", {}, {kStatusNetworkError, u"", true}},
+        {"closed within the header", cutShort, {kStatusNetworkError, u"", true}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(ReadReply(request, row.reply, MessageHeaderSize, MessageHeaderSize), row.outcome);
+        EXPECT_EQ(ReadReply(request, row.reply, 1, 1), row.outcome);
+        for (size_t cut = 1; cut < MessageHeaderSize; ++cut)
+            EXPECT_EQ(ReadReply(request, row.reply, cut, MessageHeaderSize), row.outcome) << "cut at " << cut;
+    }
+}
+
+}  // namespace
