@@ -1,20 +1,33 @@
 #!/usr/bin/env bash
-# Runs every libFuzzer target of the native build for longer than the test pass does.
-#   scripts/fuzz.sh [seconds per target] [target name...]   (default: 60 s, every target)
-# Corpora grow in build/fuzz/corpus/<target> across runs; inputs that crash are kept in
-# build/fuzz/artifacts. Each run is bounded in time and memory.
+# Runs libFuzzer targets of the native build for longer than the test pass does, one after another.
+#   scripts/fuzz.sh [seconds per target | --runs N] [target name...]   (default: 60 s, every target)
+# A target is named as its program is (fuzz_request, fuzz_reply, fuzz_file_list, ...); an unknown
+# name is an error. Corpora grow in build/fuzz/corpus/<target> across runs; inputs that crash are
+# kept in build/fuzz/artifacts. Each run is bounded in time or count, and in memory.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-seconds=${1:-60}
-shift || true
-[[ "$seconds" =~ ^[0-9]+$ ]] || { echo "fuzz.sh: seconds must be a number" >&2; exit 2; }
+bound=(-max_total_time=60)
+names=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --runs) [[ "${2:-}" =~ ^[0-9]+$ ]] || { echo "fuzz.sh: --runs needs a count" >&2; exit 2; }
+            bound=(-runs="$2"); shift ;;
+    *[!0-9]*) names+=("$1") ;;
+    *) bound=(-max_total_time="$1") ;;
+  esac
+  shift
+done
 
 "$root/scripts/build.sh" --native >/dev/null
 mapfile -t targets < <(find "$root/build/native/tests" -type f -executable -name 'fuzz_*' | sort)
-if [ $# -gt 0 ]; then
-  wanted=" $* "
+if [ ${#names[@]} -gt 0 ]; then
   selected=()
-  for t in "${targets[@]}"; do [[ "$wanted" == *" $(basename "$t") "* ]] && selected+=("$t"); done
+  for name in "${names[@]}"; do
+    found=""
+    for t in "${targets[@]}"; do [ "$(basename "$t")" = "$name" ] && found=$t; done
+    [ -n "$found" ] || { echo "fuzz.sh: no target $name (there are: $(printf '%s ' "${targets[@]##*/}"))" >&2; exit 2; }
+    selected+=("$found")
+  done
   targets=("${selected[@]}")
 fi
 [ ${#targets[@]} -gt 0 ] || { echo "fuzz.sh: no fuzz targets found" >&2; exit 1; }
@@ -25,10 +38,14 @@ for target in "${targets[@]}"; do
   name=$(basename "$target")
   corpus="$root/build/fuzz/corpus/$name"
   mkdir -p "$corpus"
-  echo "=== $name: $seconds s"
-  if "$target" "$corpus" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 \
+  echo "=== $name: ${bound[*]}"
+  started=$(date +%s%N)
+  if "$target" "$corpus" "${bound[@]}" -rss_limit_mb=2048 -print_final_stats=1 \
        -artifact_prefix="$root/build/fuzz/artifacts/$name-" >"$root/build/fuzz/$name.log" 2>&1; then
-    grep -E '^stat::number_of_executed_units|^stat::new_units_added' "$root/build/fuzz/$name.log" || true
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$root/build/fuzz/$name.log")
+    ms=$(( ($(date +%s%N) - started) / 1000000 ))
+    echo "$runs executions in $((ms / 1000)).$(printf '%03d' $((ms % 1000))) s, $(( runs * 1000 / (ms > 0 ? ms : 1) )) exec/s," \
+         "$(sed -n 's/^stat::new_units_added: *//p' "$root/build/fuzz/$name.log") new inputs, no finding"
   else
     tail -30 "$root/build/fuzz/$name.log"
     failed+=("$name")
