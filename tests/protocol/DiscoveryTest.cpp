@@ -275,7 +275,9 @@ std::vector<uint8_t> Request(uint32_t command, uint32_t length, std::u16string_v
 }
 std::vector<uint8_t> GetData(std::u16string_view name) { return Request(cmd_GetData, uint32_t(2 * name.size() + 2), name); }
 
-// Every request shape a peer can send, answered by a real serving connection.
+// A real serving connection's answers: each way through the coordinator and the clipboard, one
+// refusal that ends the connection and one that does not, and a request that never becomes whole.
+// (Every request shape, cut every way, is fed to the request machine in MachinesTest.)
 TEST_F(ServerTest, ServingConnectionsAnswerEveryRequestShape) {
     CClipboardContents contents({{CF_UNICODETEXT, CClipboardContents::Text(L"abc")}});
     ASSERT_TRUE(contents.filled);
@@ -293,23 +295,21 @@ TEST_F(ServerTest, ServingConnectionsAnswerEveryRequestShape) {
         dropped.Close(false);
     }
     const std::u16string name255(255, u'B');
+    std::vector<uint8_t> halfRequest = GetData(name255);
+    halfRequest.resize(30);
     const std::string list = std::string("C\0F\0_\0U\0N\0I\0", 12), abc("a\0b\0c\0\0\0", 8);
     enum Peer { Stranger, Known, Friend };
-    // The reply's command and error, whether it carries the request's number and ends the
-    // connection, a part of its payload; the settings and the peer; bytes of a first piece sent alone.
+    // The reply's command and error (both 0: no reply, the connection ends after its time), whether
+    // it carries the request's number and ends the connection, a part of its payload; the settings
+    // and the peer; bytes of a first piece sent alone.
     const struct { const char* what; std::vector<uint8_t> request; uint32_t command, error; bool sequenceCopied, ends;
                    std::string payload; bool locked = false, friendsOnly = false; Peer peer = Stranger; size_t split = 0; } rows[] = {
         {"format list", Request(cmd_GetInfo, 0), cmd_SendInfo, 0, true, false, list},
         {"data in pieces", GetData(u"CF_UNICODETEXT"), cmd_SendData, 0, true, true, abc, false, false, Stranger, 24},
         {"missing format", GetData(u"Pelko No Such"), cmd_SendData, SrvErr_NoData, true, false, ""},
-        {"longest name", GetData(name255), cmd_SendData, SrvErr_NoData, true, false, ""},
-        {"name of 513 bytes", Request(cmd_GetData, 513, name255, 3), cmd_GetData, SrvErr_Protocol, true, false, ""},
-        {"largest request", Request(cmd_GetData, 527, name255, 17), cmd_GetData, SrvErr_Protocol, true, false, ""},
         {"no terminator", Request(cmd_GetData, 510, name255, 0), cmd_GetData, SrvErr_Protocol, true, false, ""},
-        {"length 552", Request(cmd_GetData, 552), 0, SrvErr_Protocol, false, true, ""},
-        {"too much data", std::vector<uint8_t>(560, 0x41), 0, SrvErr_Protocol, false, true, ""},
         {"bad signature", Request(cmd_GetInfo, 0, {}, 0, 0x12345679), 0, SrvErr_Protocol, false, true, ""},
-        {"unknown command", Request(cmd_SendInfo, 0), cmd_SendInfo, SrvErr_BadCommand, true, false, ""},
+        {"half a request", halfRequest, 0, 0, false, true, ""},
         {"locked, friend", Request(cmd_GetInfo, 0), cmd_GetInfo, SrvErr_Rejected, true, false, "", true, false, Friend},
         {"locked, data", GetData(u"CF_UNICODETEXT"), cmd_GetData, SrvErr_Rejected, true, false, "", true},
         {"friends only, stranger", GetData(u"CF_UNICODETEXT"), cmd_GetData, SrvErr_Rejected, true, false, "", false, true},
@@ -326,20 +326,29 @@ TEST_F(ServerTest, ServingConnectionsAnswerEveryRequestShape) {
         ASSERT_TRUE(row.peer != Friend || server.HostTable().SetFriend(kLoopback, TRUE));
         EventSocket client;
         ASSERT_TRUE(Connect(client));
+        const DWORD hang = 30000;   // a receive that waits longer than this shows a hang as a failure
+        ::setsockopt(client.Handle(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&hang), sizeof hang);
         const int first = static_cast<int>(row.split ? row.split : row.request.size());
         ASSERT_EQ(first, client.Send(row.request.data(), first));
         if (row.split) {
             ::Sleep(50);   // lets the header arrive alone; either way the request is served once
             client.Send(row.request.data() + first, static_cast<int>(row.request.size()) - first);
         }
-        auto receive = [&client](size_t size) {
+        int last = 1;   // the last receive's result
+        auto receive = [&client, &last](size_t size) {
             std::string into(size, '\0');
-            for (size_t done = 0, n = 1; done < size && n > 0; done += n)
-                n = static_cast<size_t>(std::max(0, client.Receive(into.data() + done, static_cast<int>(size - done))));
-            return into;
+            size_t done = 0;
+            while (done < size && (last = client.Receive(into.data() + done, static_cast<int>(size - done))) > 0) done += last;
+            return into.substr(0, done);
         };
+        const std::string head = receive(24);
+        if (row.command == 0 && row.error == 0) {   // ended abortively (under Wine a reset may read as an end)
+            EXPECT_EQ("", head);
+            EXPECT_TRUE(last == 0 || ::WSAGetLastError() == WSAECONNRESET) << ::WSAGetLastError();
+            continue;
+        }
         CMessage reply;
-        reply.Decode(reinterpret_cast<const uint8_t*>(receive(24).data()), 24);
+        ASSERT_TRUE(reply.Decode(reinterpret_cast<const uint8_t*>(head.data()), head.size()));
         EXPECT_TRUE(reply.HasSignature());
         EXPECT_EQ(row.command, reply.command);
         EXPECT_EQ(row.error, reply.error);
@@ -349,8 +358,8 @@ TEST_F(ServerTest, ServingConnectionsAnswerEveryRequestShape) {
         if (reply.command == cmd_SendData && reply.error == 0) {
             EXPECT_EQ(theChecksum.Compute(payload.data(), static_cast<uint32_t>(payload.size())), reply.checksum);
         }
-        char last = 0;
-        if (row.ends) { EXPECT_EQ(0, client.Receive(&last, 1)); }   // the server ended the stream
+        char more = 0;
+        if (row.ends) { EXPECT_EQ(0, client.Receive(&more, 1)); }   // the server ended the stream
     }
     ::WSACloseEvent(stolen);
 }
