@@ -12,9 +12,7 @@ prints "LISTENING", and answers every TCP connection on 4001: cmd_GetInfo with t
     silent       reads the request and never answers
     reset        reads a data request and resets the connection
     badsum       the data with a checksum that does not match
-    badseq       a reply header with another sequence number
     empty        an empty format list
-    split        the data reply's header in two pieces, 0.3 s apart
     big          the data in 2 MiB pieces of 64 MiB in all, 0.2 s apart (time to cancel)
     huge         a data reply that announces 2 GiB - 1 bytes and sends none
     last:FILE    the data but its last 40 bytes (in its last percent), which follow once FILE exists
@@ -81,8 +79,6 @@ def serve(conn, mode):
         conn.sendall(header(7, 0, (1 << 31) - 1, 0, sequence))
         time.sleep(10)
         return
-    if mode == "badseq":
-        sequence += 1
     if command == 4:
         text = "" if mode == "empty" else FORMAT_LIST
         payload = (text + "\0").encode("utf-16-le")
@@ -98,10 +94,7 @@ def serve(conn, mode):
             time.sleep(0.05)
         conn.sendall(data[-40:])
         return
-    if mode == "split":   # the reply header in two pieces, as a stream may bring it
-        conn.sendall(head[:10])
-        time.sleep(0.3)
-    conn.sendall(head[10:] if mode == "split" else head)
+    conn.sendall(head)
     pieces, pause = (10, 0.9) if mode == "slow" else (32, 0.2) if mode == "big" else (1, 0)
     step = -(-len(data) // pieces)
     for at in range(0, len(data), step):

@@ -66,6 +66,7 @@ std::vector<std::string> FeedRequest(const Bytes& input, const std::vector<size_
         size_t piece = std::min(pieces[std::min(i, pieces.size() - 1)], input.size() - at);
         while (piece > 0) {
             const auto space = machine.Space();
+            if (space.empty()) return {"no room for the next bytes"};
             const size_t count = std::min(piece, space.size());
             std::copy_n(input.begin() + at, count, space.begin());
             at += count, piece -= count;
@@ -152,14 +153,15 @@ TEST(RequestMachine, ARequestAndThePeersCloseHaveTheirTime) {
 
 // --- the client's reply
 
+// What the client did: read a List or Data, Failed, or found the stream Ended early; the status.
 struct ReplyOutcome {
+    char what;
     StatusId status;
     std::u16string list;
-    bool endedEarly = false;
     bool operator==(const ReplyOutcome&) const = default;
 };
 std::ostream& operator<<(std::ostream& out, const ReplyOutcome& o) {
-    return out << o.status << " [" << std::string(o.list.begin(), o.list.end()) << "]" << (o.endedEarly ? " ended early" : "");
+    return out << o.what << " " << o.status << " [" << std::string(o.list.begin(), o.list.end()) << "]";
 }
 
 // Feeds the header in a first piece and then pieces of `rest` bytes (a count of 0 where the stream
@@ -177,9 +179,9 @@ ReplyOutcome ReadReply(const CMessage& request, const Bytes& reply, size_t first
     const size_t header = std::min(reply.size(), MessageHeaderSize);
     const std::span<const uint8_t> payload(reply.data() + header, std::min<size_t>(d.length, reply.size() - header));
     switch (d.action) {
-        case ReplyDecision::Action::ReadList: return {kStatusNone, CReplyReader::FormatList(payload)};
-        case ReplyDecision::Action::ReadData: return {reader.CheckData(payload).status, u""};
-        default: return {d.status, u"", d.endedEarly};
+        case ReplyDecision::Action::ReadList: return {'L', kStatusNone, CReplyReader::FormatList(payload)};
+        case ReplyDecision::Action::ReadData: return {'D', reader.CheckData(payload).status};
+        default: return {d.endedEarly ? 'E' : 'F', d.status};
     }
 }
 
@@ -190,21 +192,21 @@ TEST(ReplyMachine, EveryReplyShapeGetsOneOutcomeHoweverItsHeaderIsCut) {
     Bytes cutShort = Header(cmd_SendInfo, 2, seq);
     cutShort.pop_back();
     const struct { const char* what; Bytes reply; ReplyOutcome outcome; } rows[] = {
-        {"format list", Header(cmd_SendInfo, 8, seq) + Units(u"A/B", 0), {kStatusNone, u"A/B"}},
-        {"empty list", Header(cmd_SendInfo, 2, seq) + Bytes{0, 0}, {kStatusNone, u""}},
-        {"data", Header(cmd_SendData, 3, seq, MessageSignature, 0, abc) + Bytes{'a', 'b', 'c'}, {kStatusNone}},
-        {"other data", Header(cmd_SendData, 3, seq, MessageSignature, 0, abc) + Bytes{'a', 'b', 'd'}, {kStatusCorruptedData}},
+        {"format list", Header(cmd_SendInfo, 8, seq) + Units(u"A/B", 0), {'L', kStatusNone, u"A/B"}},
+        {"empty list", Header(cmd_SendInfo, 2, seq) + Bytes{0, 0}, {'L', kStatusNone, u""}},
+        {"data", Header(cmd_SendData, 3, seq, MessageSignature, 0, abc) + Bytes{'a', 'b', 'c'}, {'D', kStatusNone}},
+        {"other data", Header(cmd_SendData, 3, seq, MessageSignature, 0, abc) + Bytes{'a', 'b', 'd'}, {'D', kStatusCorruptedData}},
         {"fewer bytes than announced", Header(cmd_SendData, 4, seq, MessageSignature, 0, abc) + Bytes{'a', 'b', 'c'},
-         {kStatusCorruptedData}},
-        {"another sequence", Header(cmd_SendInfo, 2, seq + 1) + Bytes{0, 0}, {kStatusCorruptedData}},
-        {"big-endian signature", Header(cmd_SendInfo, 2, seq, 0x78563412) + Bytes{0, 0}, {kStatusCorruptedData}},
-        {"a request", Header(cmd_GetInfo, 0, seq), {kStatusCorruptedData}},
-        {"busy", Header(cmd_GetData, 0, seq, MessageSignature, SrvErr_Busy), {106}},
-        {"unknown command, any command", Header(99, 0, seq, MessageSignature, SrvErr_BadCommand), {126}},
-        {"error 9", Header(cmd_SendData, 0, seq, MessageSignature, 9), {112}},
-        {"error to an unread request", Header(0, 0, seq - 1, MessageSignature, SrvErr_Protocol), {kStatusCorruptedData}},
-        {"closed at once", {}, {kStatusNetworkError, u"", true}},
-        {"closed within the header", cutShort, {kStatusNetworkError, u"", true}},
+         {'D', kStatusCorruptedData}},
+        {"another sequence", Header(cmd_SendInfo, 2, seq + 1) + Bytes{0, 0}, {'F', kStatusCorruptedData}},
+        {"big-endian signature", Header(cmd_SendInfo, 2, seq, 0x78563412) + Bytes{0, 0}, {'F', kStatusCorruptedData}},
+        {"a request", Header(cmd_GetInfo, 0, seq), {'F', kStatusCorruptedData}},
+        {"busy", Header(cmd_GetData, 0, seq, MessageSignature, SrvErr_Busy), {'F', 106}},
+        {"unknown command, any command", Header(99, 0, seq, MessageSignature, SrvErr_BadCommand), {'F', 126}},
+        {"error 9", Header(cmd_SendData, 0, seq, MessageSignature, 9), {'F', 112}},
+        {"error to an unread request", Header(0, 0, seq - 1, MessageSignature, SrvErr_Protocol), {'F', kStatusCorruptedData}},
+        {"closed at once", {}, {'E', kStatusNetworkError}},
+        {"closed within the header", cutShort, {'E', kStatusNetworkError}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
