@@ -1,6 +1,7 @@
 // libFuzzer targets for the readers of received bytes, one program each (PELKO_FUZZ_* picks the
 // reader): never out of bounds, and what was read writes back as the bytes it came from. The two
-// ends' state machines: the same decisions however the stream is cut.
+// ends' state machines (with the format names and lists they read): the same decisions however the
+// stream is cut.
 #include <algorithm>
 #include <cstdlib>
 #include <string>
@@ -43,8 +44,11 @@ std::vector<std::u16string> FeedRequest(const uint8_t* data, size_t size, Cuts c
         if (d.action == RequestDecision::Action::Serve) {
             FUZZ_CHECK(d.request->command == cmd_GetInfo || d.request->command == cmd_GetData);
             const auto payload = EncodeTextPayload(d.name);
-            FUZZ_CHECK(d.nameError || d.request->command != cmd_GetData ||
-                       (payload.size() <= d.request->length && std::equal(payload.begin(), payload.end(), data + MessageHeaderSize)));
+            const uint8_t* name = data + MessageHeaderSize;
+            if (d.request->command == cmd_GetData && !d.nameError)   // the name writes back as it came
+                FUZZ_CHECK(payload.size() <= d.request->length && std::equal(payload.begin(), payload.end(), name));
+            if (d.nameError && d.request->length <= MaxFormatNameBytes)   // refused: it had no zero unit
+                for (size_t i = 0; i + 1 < d.request->length; i += 2) FUZZ_CHECK(name[i] != 0 || name[i + 1] != 0);
         }
         std::u16string text;
         for (uint32_t n : {uint32_t(d.action), d.error, d.request ? d.request->command : 99u, d.request ? d.request->sequence : 0u,
@@ -79,7 +83,9 @@ std::u16string ReadReply(const uint8_t* data, size_t size, Cuts cuts) {
     std::u16string outcome(1, char16_t(d.status));
     if (d.action == ReplyDecision::Action::ReadList) {
         const std::u16string list = CReplyReader::FormatList(payload);
-        FUZZ_CHECK(2 * list.size() <= payload.size());
+        const auto written = EncodeTextPayload(list);
+        FUZZ_CHECK(2 * list.size() <= payload.size() && std::equal(written.begin(), written.end() - 2, payload.begin()));
+        FUZZ_CHECK(CReplyReader::FormatList(written) == list);
         outcome += list;
     } else if (d.action == ReplyDecision::Action::ReadData) {
         const auto check = reader.CheckData(payload);
@@ -114,13 +120,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(std::equal(image.begin() + read, image.end(), prepared.begin() + read));
     if (const auto nickname = message.ReadNickname())
         FUZZ_CHECK(nickname->size() < NicknameUnits && CWhoMessage(nickname->c_str()).ReadNickname() == nickname);
-#elif defined(PELKO_FUZZ_FORMAT_NAME)
-    if (const auto name = DecodeFormatName(data, size)) {
-        const auto payload = EncodeTextPayload(*name);
-        FUZZ_CHECK(payload.size() <= size && std::equal(payload.begin(), payload.end(), data));
-    } else {
-        for (size_t i = 0; i + 1 < size; i += 2) FUZZ_CHECK(data[i] != 0 || data[i + 1] != 0);
-    }
 #elif defined(PELKO_FUZZ_REQUEST) || defined(PELKO_FUZZ_REPLY)
     // The first two bytes cut the rest, the stream, into pieces; whole and byte by byte agree.
     if (size < 2) return 0;
@@ -132,11 +131,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto whole = ReadReply(data + 2, size - 2, {size, size});
     FUZZ_CHECK(ReadReply(data + 2, size - 2, cuts) == whole && ReadReply(data + 2, size - 2, {1, 1}) == whole);
 #endif
-#elif defined(PELKO_FUZZ_FORMAT_LIST)
-    const std::u16string list = DecodeFormatList(data, size);
-    const auto payload = EncodeTextPayload(list);
-    FUZZ_CHECK(2 * list.size() <= size && std::equal(payload.begin(), payload.end() - 2, data));
-    FUZZ_CHECK(DecodeFormatList(payload.data(), payload.size()) == list);
 #endif
     return 0;
 }
