@@ -1,14 +1,17 @@
 // The two ends' state machines fed with bytes: what a serving connection decides for every request
-// shape and what a client makes of every reply, each input fed whole, cut at every point, and byte
-// by byte: the decisions must not depend on how the stream was cut. And the serving connection's
+// shape and what a client makes of every reply (the format names and lists they read included),
+// each input fed whole, cut at every point, and byte by byte: the decisions must not depend on how
+// the stream was cut. And the serving connection's
 // clock: a request must be whole, and the peer gone after its reply, within the machine's time.
 #include <gtest/gtest.h>
 
-#include <cwchar>
-
+#include "MachineFeed.h"
 #include "protocol/Checksum.h"
-#include "protocol/ReplyReader.h"
-#include "protocol/RequestAssembler.h"
+
+// How GoogleTest shows a reply outcome (found beside ReplyOutcome, outside this file's namespace).
+std::ostream& operator<<(std::ostream& out, const ReplyOutcome& o) {
+    return out << o.what << " " << o.status << " [" << std::string(o.list.begin(), o.list.end()) << "]";
+}
 
 namespace {
 
@@ -39,45 +42,6 @@ Bytes Units(std::u16string_view text, size_t zeros = 2) {
 }
 Bytes GetData(std::u16string_view name) { return Header(cmd_GetData, TextPayloadLength(name)) + EncodeTextPayload(name); }
 
-std::string Narrow(const TraceNote& note) {
-    wchar_t line[200] = {};
-    if (note) std::swprintf(line, 200, note.format, note.first, note.second);
-    return std::string(line, line + std::wcslen(line));
-}
-
-// A decision as one line: what, the error and whom it answers, the name, the trace line.
-std::string Describe(const RequestDecision& d) {
-    static const char* const names[] = {"wait", "refuse", "serve", "end"};
-    std::string text = names[static_cast<int>(d.action)];
-    if (d.request) text += " " + std::to_string(d.request->command) + "#" + std::to_string(d.request->sequence);
-    if (d.error) text += " error " + std::to_string(d.error) + (d.end ? " end" : "");
-    if (d.action == Action::Serve && d.request->command == cmd_GetData)
-        text += d.nameError ? " name error " + std::to_string(d.nameError) : " name " + std::string(d.name.begin(), d.name.end());
-    if (d.note) text += std::string(d.noteAfterReply ? " then: " : ": ") + Narrow(d.note);
-    return text;
-}
-
-// Feeds `input` in pieces of the given sizes (the last repeated), each read taking at most what
-// the machine has room for, as the connection reads; stops at a decision that ends the connection.
-std::vector<std::string> FeedRequest(const Bytes& input, const std::vector<size_t>& pieces, bool withWaits = false) {
-    CRequestAssembler machine(0);
-    std::vector<std::string> decisions;
-    for (size_t at = 0, i = 0; at < input.size(); ++i) {
-        size_t piece = std::min(pieces[std::min(i, pieces.size() - 1)], input.size() - at);
-        while (piece > 0) {
-            const auto space = machine.Space();
-            if (space.empty()) return {"no room for the next bytes"};
-            const size_t count = std::min(piece, space.size());
-            std::copy_n(input.begin() + at, count, space.begin());
-            at += count, piece -= count;
-            const RequestDecision d = machine.Received(count, 0);
-            if (withWaits || d.action != Action::Wait) decisions.push_back(Describe(d));
-            if (d.action == Action::End || d.end) return decisions;
-        }
-    }
-    return decisions;
-}
-
 TEST(RequestMachine, EveryRequestShapeGetsOneDecisionHoweverItIsCut) {
     const std::u16string name255(255, u'B');
     const std::string tooLong = " name error 5: DataSock: cmd_GetData requested format str too long";
@@ -93,6 +57,8 @@ TEST(RequestMachine, EveryRequestShapeGetsOneDecisionHoweverItIsCut) {
         {"no terminator", Header(cmd_GetData, 510) + Units(name255, 0), {"serve 6#1516" + badName}},
         {"odd length", Header(cmd_GetData, 3) + Bytes{'A', 0, 0}, {"serve 6#1516" + badName}},
         {"no name", Header(cmd_GetData, 0), {"serve 6#1516" + badName}},
+        {"zeros across units", Header(cmd_GetData, 4) + Bytes{'A', 0, 0, 'B'}, {"serve 6#1516" + badName}},
+        {"text after the name", Header(cmd_GetData, 7) + Bytes{'A', 0, 0, 0, 'B', 0, 0xFF}, {"serve 6#1516 name A"}},
         {"length 528", Header(cmd_GetData, 528) + Bytes(528, 0), {unparsed + ": DataSock: ReceiveFrom too much data 552"}},
         {"length 552", Header(cmd_GetData, 552), {unparsed}},
         {"length 2^32 - 1", Header(cmd_GetData, 0xFFFFFFFF), {unparsed}},
@@ -107,8 +73,8 @@ TEST(RequestMachine, EveryRequestShapeGetsOneDecisionHoweverItIsCut) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        EXPECT_EQ(FeedRequest(row.input, {row.input.size()}), row.decisions);
-        EXPECT_EQ(FeedRequest(row.input, {1}), row.decisions);
+        EXPECT_EQ(FeedRequest(row.input, {row.input.size(), row.input.size()}), row.decisions);
+        EXPECT_EQ(FeedRequest(row.input, {1, 1}), row.decisions);
         for (size_t cut = 1; cut < row.input.size(); ++cut)
             ASSERT_EQ(FeedRequest(row.input, {cut, row.input.size()}), row.decisions) << "cut at " << cut;
     }
@@ -120,7 +86,7 @@ TEST(RequestMachine, EveryIncompleteReadIsTracedExceptTheOneThatRevealsTheLength
     expected.push_back("wait");
     for (int i = 25; i < 40; ++i) expected.push_back("wait: DataSock: ReceiveFrom  Waiting for min data  " + std::to_string(i) + " of 40");
     expected.push_back("serve 6#1516 name CF_TEXT");
-    EXPECT_EQ(FeedRequest(GetData(u"CF_TEXT"), {1}, true), expected);
+    EXPECT_EQ(FeedRequest(GetData(u"CF_TEXT"), {1, 1}, true), expected);
     EXPECT_EQ(FeedRequest(GetData(u"CF_TEXT"), {30, 10}, true),
               (std::vector<std::string>{"wait", "serve 6#1516 name CF_TEXT"}));
 }
@@ -154,37 +120,6 @@ TEST(RequestMachine, ARequestAndThePeersCloseHaveTheirTime) {
 // --- the client's reply
 
 // What the client did: read a List or Data, Failed, or found the stream Ended early; the status.
-struct ReplyOutcome {
-    char what;
-    StatusId status;
-    std::u16string list;
-    bool operator==(const ReplyOutcome&) const = default;
-};
-std::ostream& operator<<(std::ostream& out, const ReplyOutcome& o) {
-    return out << o.what << " " << o.status << " [" << std::string(o.list.begin(), o.list.end()) << "]";
-}
-
-// Feeds the header in a first piece and then pieces of `rest` bytes (a count of 0 where the stream
-// ends), then hands the payload over as the client reads it: whole, or as much as there is.
-ReplyOutcome ReadReply(const CMessage& request, const Bytes& reply, size_t first, size_t rest) {
-    CReplyReader reader(request);
-    ReplyDecision d;
-    for (size_t at = 0, piece = first; d.action == ReplyDecision::Action::Wait; piece = rest) {
-        const auto space = reader.HeaderSpace();
-        const size_t count = std::min({space.size(), reply.size() - at, piece});
-        std::copy_n(reply.begin() + at, count, space.begin());
-        at += count;
-        d = reader.HeaderReceived(count);
-    }
-    const size_t header = std::min(reply.size(), MessageHeaderSize);
-    const std::span<const uint8_t> payload(reply.data() + header, std::min<size_t>(d.length, reply.size() - header));
-    switch (d.action) {
-        case ReplyDecision::Action::ReadList: return {'L', kStatusNone, CReplyReader::FormatList(payload)};
-        case ReplyDecision::Action::ReadData: return {'D', reader.CheckData(payload).status};
-        default: return {d.endedEarly ? 'E' : 'F', d.status};
-    }
-}
-
 TEST(ReplyMachine, EveryReplyShapeGetsOneOutcomeHoweverItsHeaderIsCut) {
     CMessage request;
     request.SetRequest(cmd_GetData, 16);
@@ -194,6 +129,9 @@ TEST(ReplyMachine, EveryReplyShapeGetsOneOutcomeHoweverItsHeaderIsCut) {
     const struct { const char* what; Bytes reply; ReplyOutcome outcome; } rows[] = {
         {"format list", Header(cmd_SendInfo, 8, seq) + Units(u"A/B", 0), {'L', kStatusNone, u"A/B"}},
         {"empty list", Header(cmd_SendInfo, 2, seq) + Bytes{0, 0}, {'L', kStatusNone, u""}},
+        {"list beyond ASCII, text after it", Header(cmd_SendInfo, 12, seq) + Units(u"\u00C4/\U0001F600") + Bytes{'B', 0},
+         {'L', kStatusNone, u"\u00C4/\U0001F600"}},
+        {"list without its end, odd byte", Header(cmd_SendInfo, 5, seq) + Bytes{'A', 0, 0, 'B', 'C'}, {'L', kStatusNone, u"A\u4200"}},
         {"data", Header(cmd_SendData, 3, seq, MessageSignature, 0, abc) + Bytes{'a', 'b', 'c'}, {'D', kStatusNone}},
         {"other data", Header(cmd_SendData, 3, seq, MessageSignature, 0, abc) + Bytes{'a', 'b', 'd'}, {'D', kStatusCorruptedData}},
         {"fewer bytes than announced", Header(cmd_SendData, 4, seq, MessageSignature, 0, abc) + Bytes{'a', 'b', 'c'},
@@ -210,10 +148,10 @@ TEST(ReplyMachine, EveryReplyShapeGetsOneOutcomeHoweverItsHeaderIsCut) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        EXPECT_EQ(ReadReply(request, row.reply, MessageHeaderSize, MessageHeaderSize), row.outcome);
-        EXPECT_EQ(ReadReply(request, row.reply, 1, 1), row.outcome);
+        EXPECT_EQ(ReadReply(request, row.reply, {MessageHeaderSize, MessageHeaderSize}), row.outcome);
+        EXPECT_EQ(ReadReply(request, row.reply, {1, 1}), row.outcome);
         for (size_t cut = 1; cut < MessageHeaderSize; ++cut)
-            EXPECT_EQ(ReadReply(request, row.reply, cut, MessageHeaderSize), row.outcome) << "cut at " << cut;
+            EXPECT_EQ(ReadReply(request, row.reply, {cut, MessageHeaderSize}), row.outcome) << "cut at " << cut;
     }
 }
 

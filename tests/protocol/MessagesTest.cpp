@@ -1,5 +1,6 @@
 // The wire messages: the header, the discovery datagram and the transfer messages as bytes, the
-// sequence numbers that pair a reply with its request, and reading received bytes of any shape.
+// sequence numbers that pair a reply with its request, and reading received datagrams of any shape
+// (received requests and replies: MachinesTest).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -66,31 +67,6 @@ TEST(Message, TransferRequestsAndRepliesAreByteExact) {
     PrepareSendData(reply, data.data(), 3);
     EXPECT_EQ(WithHeader(reply, data), (Bytes{0x78, 0x56, 0x34, 0x12, 7, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0,
                                               0x2F, 0x67, 0x9A, 0x35, 5, 0, 0, 0, 'a', 'b', 'c'}));
-}
-
-TEST(Message, ReceivedFormatNamesAndLists) {
-    const std::u16string longest(255, u'\uABCD');
-    const Bytes longestBytes = EncodeTextPayload(longest);
-    ASSERT_EQ(longestBytes.size(), MaxFormatNameBytes);
-    // What a payload reads as: a requested format name (nullopt: refused), and a format list.
-    const struct { const char* what; Bytes payload; std::optional<std::u16string> name; std::u16string list; } rows[] = {
-        {"terminated", {'A', 0, '/', 0, 'B', 0, 0, 0}, u"A/B", u"A/B"},
-        {"text after the terminator", {'A', 0, 0, 0, 'B', 0, 0xFF}, u"A", u"A"},
-        {"only a terminator", {0, 0}, u"", u""},
-        {"no terminator", {'C', 0, 'F', 0}, std::nullopt, u"CF"},
-        {"odd last byte", {'A', 0, 0}, std::nullopt, u"A"},
-        {"zeros across units", {'A', 0, 0, 'B'}, std::nullopt, u"A\u4200"},
-        {"nothing", {}, std::nullopt, u""},
-        {"beyond ascii", EncodeTextPayload(u"\u00C4/\U0001F600"), u"\u00C4/\U0001F600", u"\u00C4/\U0001F600"},
-        {"longest name", longestBytes, longest, longest},
-        {"longest cut short", Bytes(longestBytes.begin(), longestBytes.end() - 1), std::nullopt, longest},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(DecodeFormatName(row.payload.data(), row.payload.size()), row.name) << row.what;
-        EXPECT_EQ(DecodeFormatList(row.payload.data(), row.payload.size()), row.list) << row.what;
-    }
-    EXPECT_EQ(DecodeFormatName(nullptr, 16), std::nullopt);
-    EXPECT_EQ(DecodeFormatList(nullptr, 8), u"");
 }
 
 TEST(Message, WhoQueryIsByteExactAndNamesAreCutAfterFifteenUnits) {
