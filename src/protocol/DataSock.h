@@ -5,7 +5,8 @@
 // one format (streamed from the locked block in pieces, resuming on each write event), or with an
 // error reply, and ends the connection.
 //
-// Threads: every handler runs on the connection's own event thread, so its fields need no lock.
+// Threads: every handler (the timer's too) runs on the connection's own event thread, so its fields
+// need no lock.
 // The object owns itself from the accept on (m_self) and lets go of itself as the last act of
 // the handler that ended it; nothing waits for its thread, and nothing touches it afterwards.
 // Several connections run at once; what they share is the coordinator (Server.h says how it
