@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs libFuzzer targets of the native build for longer than the test pass does, one after another.
+# Runs the libFuzzer targets for longer than the test pass does, one after another.
 #   scripts/fuzz.sh [seconds per target | --runs N] [target name...]   (default: 60 s, every target)
 # A target is named as its program is (fuzz_request, fuzz_reply, fuzz_file_list, ...); an unknown
 # name is an error. Corpora grow in build/fuzz/corpus/<target> across runs; inputs that crash are
@@ -18,8 +18,14 @@ while [ $# -gt 0 ]; do
   shift
 done
 
-"$root/scripts/build.sh" --native >/dev/null
-mapfile -t targets < <(find "$root/build/native/tests" -type f -executable -name 'fuzz_*' | sort)
+# A tree of its own, optimised (-O2) with the native build's sanitizers: several times the rate of
+# the unoptimised native build whose tests run the targets for 5 s each.
+tree="$root/build/fuzz/build"
+cmake -S "$root" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+mapfile -t all < <(ninja -C "$tree" -t targets all | sed -n 's/^\(fuzz_[a-z_]*\): phony$/\1/p' | sort)
+cmake --build "$tree" --target "${all[@]}" >/dev/null
+mapfile -t targets < <(find "$tree/tests" -type f -executable -name 'fuzz_*' | sort)
 if [ ${#names[@]} -gt 0 ]; then
   selected=()
   for name in "${names[@]}"; do
