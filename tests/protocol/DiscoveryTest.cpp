@@ -326,7 +326,7 @@ TEST_F(ServerTest, ServingConnectionsAnswerEveryRequestShape) {
         ASSERT_TRUE(row.peer != Friend || server.HostTable().SetFriend(kLoopback, TRUE));
         EventSocket client;
         ASSERT_TRUE(Connect(client));
-        const DWORD hang = 30000;   // a receive that waits longer than this shows a hang as a failure
+        const DWORD hang = 30000;   // longer than Connect's bound: a half request waits out the server's 10 s
         ::setsockopt(client.Handle(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&hang), sizeof hang);
         const int first = static_cast<int>(row.split ? row.split : row.request.size());
         ASSERT_EQ(first, client.Send(row.request.data(), first));
