@@ -161,7 +161,9 @@ void CHiddenWnd::OnRenderFormat(UINT format) {
         KeepLateData(format, data);
         return;
     }
-    PlaySoundEvent(kSoundTransferCompleted, kSoundFlagsAsync);
+    // The pasting application waits until this handler returns, and under Wine an asynchronous
+    // sound first starts a thread of the highest priority: the sound follows the render instead.
+    if (!::PostMessageW(Hwnd(), WM_RENDERED, 0, 0)) PlaySoundEvent(kSoundTransferCompleted, kSoundFlagsAsync);
 }
 
 // The clipboard is open, for the render or by this window. A file list brings the shell's item
@@ -222,6 +224,9 @@ LRESULT CHiddenWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_OPENMAINWINDOW:
             OpenMainWindow();
+            return 0;
+        case WM_RENDERED:
+            PlaySoundEvent(kSoundTransferCompleted, kSoundFlagsAsync);
             return 0;
         default:
             if (message == m_taskbarCreated && m_taskbarCreated != 0 && m_trayIcon.IsAdded()) {
