@@ -81,7 +81,8 @@ def _kill_namespace_processes(netns):
 # Wine's debug channel prints each OutputDebugString line as
 #   0024:warn:seh:dispatch_exception "#00000042  text\r\n"
 # with C escapes (\n, \xNN, \uNNNN, ...); lines longer than about 290 characters end in "... instead of ".
-_TRACE_RE = re.compile(r'^(?:[0-9a-f]+:)*warn:seh:dispatch_exception "(.*)"(\.\.\.)?$')
+# PELKO_WINEDEBUG=-all,warn+seh,+timestamp puts Wine's milliseconds ("6297.447:") in front.
+_TRACE_RE = re.compile(r'^(?:[0-9a-f.]+:)*warn:seh:dispatch_exception "(.*)"(\.\.\.)?$')
 
 
 def decode_trace_line(raw):
@@ -265,7 +266,7 @@ class Host:
         self.trace.add_source(err_path)
         with open(out_path, "wb") as out, open(err_path, "wb") as err:
             popen = self.popen(["wine", "C:\\Pelko\\" + name] + list(args), out, err, cwd=self.program_dir,
-                               winedebug="-all,warn+seh")
+                               winedebug=os.environ.get("PELKO_WINEDEBUG", "-all,warn+seh"))
         self.programs.append(Program(self, popen, name, err_path))
         return self.programs[-1]
 
