@@ -82,6 +82,8 @@ public:
     // Address helpers. ResolveAddress looks a name up only when allowed; an empty or null host is
     // INADDR_ANY; a failure sets the Winsock error WSAEINVAL.
     static bool ResolveAddress(sockaddr_in& address, bool allowLookup, USHORT port, const wchar_t* host);
+    // "a.b.c.d" of an address in host byte order.
+    static std::wstring DottedAddress(ULONG address);
     // "IP: a.b.c.d Port: n"; returns text.c_str().
     static const wchar_t* FormatAddress(ULONG address, USHORT port, std::wstring& text);
     // Conversions in the ANSI code page. The terminating null is converted too (and counted) but
