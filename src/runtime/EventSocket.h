@@ -128,7 +128,7 @@ private:
     // The socket's state, then the loop's record.
     std::atomic<SOCKET> m_socket{INVALID_SOCKET};
     std::atomic<int> m_lastError{0};
-    WSAEVENT m_event = nullptr;         // set before the thread starts, cleared after it ended
+    UniqueWsaEvent m_event;             // set before the thread starts, cleared after it ended
     CEventThread m_thread;
     int m_type = 0;
     DispatchRecord* m_dispatch = nullptr;  // event thread only
