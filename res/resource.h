@@ -15,7 +15,6 @@
 #define IDB_SKIN_145          145  // 15 x 14: close button glyph
 #define IDB_SKIN_146          146  // 8 x 8 pattern: panel
 #define IDB_SKIN_147          147  // 8 x 8 pattern: window background
-#define IDB_SKIN_148          148  // 32 x 32: the program's mark on the base colour
 
 // Menus and dialogs
 #define IDR_TRAY_MENU         135

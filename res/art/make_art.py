@@ -361,14 +361,6 @@ def bitmap_close_glyph():
     return c
 
 
-def bitmap_logo():
-    """The program's mark on the base colour, for the About page."""
-    c = Canvas(32, 32, BASE)
-    clipboard(c, 32)
-    network_badge(c, 32)
-    return c
-
-
 BITMAPS = {
     # Pattern brushes (8 x 8 tiles)
     147: lambda: pattern(8, BASE, lambda x, y: 5 if (x + y) % 4 == 0 else 0),              # window background
@@ -378,7 +370,6 @@ BITMAPS = {
     # Other bitmaps
     145: bitmap_close_glyph,                                                               # close glyph 15 x 14
     144: lambda: pattern(16, shade(BASE, 10), lambda x, y: (3 if y % 2 == 0 else -2) + (2 if (x + 3 * y) % 7 == 0 else 0)),  # panel texture
-    148: bitmap_logo,                                                                      # logo 32 x 32
 }
 
 ICONS = {

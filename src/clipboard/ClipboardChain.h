@@ -13,9 +13,24 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 class CClipboardChain {
 public:
+    // One place in the chain: a copy would act for it a second time; a move hands it over and
+    // leaves the source outside the chain.
+    CClipboardChain() = default;
+    CClipboardChain(const CClipboardChain&) = delete;
+    CClipboardChain& operator=(const CClipboardChain&) = delete;
+    CClipboardChain(CClipboardChain&& other) noexcept { *this = std::move(other); }
+    CClipboardChain& operator=(CClipboardChain&& other) noexcept {
+        m_nextViewer = std::exchange(other.m_nextViewer, nullptr);
+        m_inChain = std::exchange(other.m_inChain, FALSE);
+        m_absenceCount = std::exchange(other.m_absenceCount, 0);
+        m_timerId = std::exchange(other.m_timerId, 0);
+        return *this;
+    }
+
     static constexpr UINT_PTR kTimerId = 1;
     static constexpr UINT kTickMilliseconds = 1000;
     // Ticks of absence behind a foreign first viewer after which the window registers again.

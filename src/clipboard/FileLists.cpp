@@ -6,8 +6,8 @@
 #include <cstring>
 #include <new>
 
-#include "clipboard/Utf16.h"
 #include "framework/Handles.h"
+#include "protocol/WideText.h"
 #include "runtime/Trace.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "clipboard/FormatNames.h"
 #include "clipboard/LocalClipboardWork.h"
 #include "clipboard/OleThread.h"
-#include "clipboard/Utf16.h"
+#include "protocol/WideText.h"
 #include "runtime/Trace.h"
 #include "settings/Settings.h"
 
@@ -62,14 +62,10 @@ bool IsHandleFormat(UINT id) {
 // work gives up rather than compete with it (the peer is told the data is not available).
 HGLOBAL ReadDirectly(UINT id) {
     if (IsHandleFormat(id)) return nullptr;
-    for (int attempt = 0; IsLocalClipboardWorkPending() || !::OpenClipboard(nullptr); ++attempt) {
-        if (attempt == 10 || IsLocalClipboardWorkPending()) return nullptr;
-        ::Sleep(10);
-    }
-    HGLOBAL copy = nullptr;
-    if (HANDLE handle = ::GetClipboardData(id)) copy = CopyGlobal(static_cast<HGLOBAL>(handle));
-    ::CloseClipboard();
-    return copy;
+    CPeerClipboardRead clipboard;
+    if (!clipboard.IsOpen()) return nullptr;
+    HANDLE handle = ::GetClipboardData(id);
+    return handle ? CopyGlobal(static_cast<HGLOBAL>(handle)) : nullptr;
 }
 
 }  // namespace

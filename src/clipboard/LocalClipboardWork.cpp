@@ -9,6 +9,7 @@ namespace {
 // Attempts and their spacing: a peer's read holds the clipboard for one copy, Wine's clipboard
 // manager for a moment after a change; both end well within this.
 constexpr int kOpenAttempts = 50;
+constexpr int kPeerOpenAttempts = 10;
 constexpr DWORD kOpenRetryMs = 10;
 constexpr int kYieldSteps = 200;
 constexpr DWORD kYieldStepMs = 5;
@@ -33,6 +34,18 @@ bool CLocalClipboardWork::Open(HWND owner, const wchar_t* what) {
     if (!m_open)
         ExTrace(L"Clipboard: could not open the clipboard for %s (%d)", what, static_cast<int>(::GetLastError()));
     return m_open;
+}
+
+CPeerClipboardRead::CPeerClipboardRead() noexcept {
+    for (int attempt = 0; IsLocalClipboardWorkPending() || !::OpenClipboard(nullptr); ++attempt) {
+        if (attempt == kPeerOpenAttempts || IsLocalClipboardWorkPending()) return;
+        ::Sleep(kOpenRetryMs);
+    }
+    m_open = true;
+}
+
+CPeerClipboardRead::~CPeerClipboardRead() {
+    if (m_open) ::CloseClipboard();
 }
 
 bool IsLocalClipboardWorkPending() noexcept {

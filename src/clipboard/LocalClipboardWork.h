@@ -5,8 +5,8 @@
 // read can delay the user's own work by one read at most, and never makes it fail unnoticed: a
 // failure to open is traced.
 //
-// Threads: CLocalClipboardWork on the main thread; the two functions below on serving threads.
-// The announcement is one interlocked counter.
+// Threads: CLocalClipboardWork on the main thread; CPeerClipboardRead and the two functions below
+// on serving threads. The announcement is one interlocked counter.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +23,22 @@ public:
     // thread has it open (a peer's read, or Wine's clipboard manager just after a change).
     // False, with a trace line naming `what`, when it stays closed.
     bool Open(HWND owner, const wchar_t* what);
+
+private:
+    bool m_open = false;
+};
+
+// A peer's read on a serving thread: opens the clipboard without a window (which takes no
+// ownership) for one copy, and closes it when the object goes. It gives up rather than compete:
+// at once while local work is announced, and after about a tenth of a second of failed attempts.
+class CPeerClipboardRead {
+public:
+    CPeerClipboardRead() noexcept;
+    CPeerClipboardRead(const CPeerClipboardRead&) = delete;
+    CPeerClipboardRead& operator=(const CPeerClipboardRead&) = delete;
+    ~CPeerClipboardRead();
+
+    [[nodiscard]] bool IsOpen() const noexcept { return m_open; }
 
 private:
     bool m_open = false;

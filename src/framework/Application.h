@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
-class CWindow;
+#include "framework/MessageLoop.h"
 
-class CApplication {
+class CApplication : public CMessageLoop {
 public:
     CApplication();
     CApplication(const CApplication&) = delete;
@@ -25,21 +25,9 @@ public:
     // Exit: returns the exit code (the WM_QUIT code by default).
     virtual int ExitInstance();
 
-    // The main window: its destruction ends the message loop.
-    void SetMainWindow(CWindow* window) noexcept { m_mainWindow = window; }
-    [[nodiscard]] CWindow* MainWindow() const noexcept { return m_mainWindow; }
-
-    // Called by CWindow when a window's last message has been handled.
-    void OnWindowDestroyed(CWindow* window) noexcept;
-
 protected:
     int m_exitCode = 0;
 
 private:
     static inline CApplication* s_current = nullptr;
-    CWindow* m_mainWindow = nullptr;
 };
-
-// Runs a message loop on the calling thread until WM_QUIT; returns its exit code.
-// GetMessage failing (-1) ends the loop with that code instead of spinning.
-int RunMessageLoop();

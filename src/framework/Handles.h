@@ -87,6 +87,11 @@ struct SocketTraits {
     static Handle Invalid() noexcept { return INVALID_SOCKET; }
     static void Close(Handle h) noexcept { ::closesocket(h); }
 };
+struct WsaEventTraits {          // Winsock event objects from WSACreateEvent
+    using Handle = WSAEVENT;
+    static Handle Invalid() noexcept { return WSA_INVALID_EVENT; }
+    static void Close(Handle h) noexcept { ::WSACloseEvent(h); }
+};
 struct LocalMemoryTraits {       // buffers the system allocated for us (FormatMessageW)
     using Handle = HLOCAL;
     static Handle Invalid() noexcept { return nullptr; }
@@ -112,6 +117,7 @@ using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueDc = UniqueHandle<DcTraits>;
 using UniqueSocket = UniqueHandle<SocketTraits>;
+using UniqueWsaEvent = UniqueHandle<WsaEventTraits>;
 using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
 template <typename Interface>
 using UniqueCom = UniqueHandle<ComTraits<Interface>>;

@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "framework/Application.h"
 #include "runtime/Trace.h"
 
 namespace {
@@ -43,13 +42,6 @@ bool CUiThread::Quit(DWORD timeoutMs) {
     PostThreadMessage(WM_QUIT, 0, 0);
     if (m_threadId == ::GetCurrentThreadId()) return false;
     return ::WaitForSingleObject(m_thread.Get(), timeoutMs) == WAIT_OBJECT_0;
-}
-
-void CUiThread::OnWindowDestroyed(CWindow* window) noexcept {
-    if (window && window == m_mainWindow) {
-        m_mainWindow = nullptr;
-        ::PostQuitMessage(0);
-    }
 }
 
 int CUiThread::ExitInstance() {

@@ -14,10 +14,9 @@
 #include <windows.h>
 
 #include "framework/Handles.h"
+#include "framework/MessageLoop.h"
 
-class CWindow;
-
-class CUiThread {
+class CUiThread : public CMessageLoop {
 public:
     CUiThread() = default;
     CUiThread(const CUiThread&) = delete;
@@ -35,18 +34,11 @@ public:
     [[nodiscard]] DWORD ThreadId() const noexcept { return m_threadId; }
     [[nodiscard]] HANDLE ThreadHandle() const noexcept { return m_thread.Get(); }
 
-    // The thread's main window: its destruction ends the thread's message loop.
-    void SetMainWindow(CWindow* window) noexcept { m_mainWindow = window; }
-    [[nodiscard]] CWindow* MainWindow() const noexcept { return m_mainWindow; }
-
     BOOL PostThreadMessage(UINT message, WPARAM wParam, LPARAM lParam) const noexcept;
 
     // Posts WM_QUIT to the thread and waits up to timeoutMs for it to end. True if it has ended
     // (or never ran). From the thread itself it only posts the quit message.
     bool Quit(DWORD timeoutMs = 5000);
-
-    // Called by CWindow when a window of this thread has handled its last message.
-    void OnWindowDestroyed(CWindow* window) noexcept;
 
 protected:
     // On the new thread, before its message loop: make the thread's windows. False ends the
@@ -65,5 +57,4 @@ private:
     UniqueKernelHandle m_thread;
     UniqueKernelHandle m_started;   // set once InitInstance has returned
     DWORD m_threadId = 0;
-    CWindow* m_mainWindow = nullptr;
 };

@@ -24,7 +24,8 @@ struct ReplyDecision {
     Action action = Action::Wait;
     StatusId status = kStatusNone;
     uint32_t length = 0;
-    // Fail 108: the stream ended before the header was whole (no socket error tells why).
+    // Fail with kStatusNetworkError: the stream ended before the header was whole (no socket
+    // error tells why).
     bool endedEarly = false;
 };
 
@@ -42,8 +43,8 @@ public:
 
     // The format list of a cmd_SendInfo payload: up to its first zero unit, or every whole unit.
     static std::u16string FormatList(std::span<const uint8_t> payload);
-    // The checksum of a cmd_SendData payload and the status it gives: 118 when it is the one the
-    // header announced, 110 when not.
+    // The checksum of a cmd_SendData payload and the status it gives: kStatusNone when it is the
+    // one the header announced, kStatusCorruptedData when not.
     struct DataCheck {
         uint32_t actual;
         StatusId status;

@@ -109,7 +109,7 @@ public:
 private:
     // Ends the client after an internal error; the next request restarts it first.
     void DropTalker();
-    // Restarts a dropped client; false (status 109) if it cannot be started.
+    // Restarts a dropped client; false (status IDS_INTERNAL_ERROR_DETAIL) if it cannot be started.
     bool EnsureTalker();
     void CloseProgress();
 

@@ -10,12 +10,6 @@ namespace {
 // Bounds one run, so that a flood cannot keep the handler (and a close that waits for it) busy
 // for long; what is left is taken by the next event or the retry timer.
 constexpr int kAcceptsPerRun = 64;
-
-std::wstring Dotted(const sockaddr_in& peer) {
-    const ULONG a = ::ntohl(peer.sin_addr.s_addr);
-    return std::to_wstring(a >> 24) + L"." + std::to_wstring((a >> 16) & 0xFF) + L"." + std::to_wstring((a >> 8) & 0xFF) +
-           L"." + std::to_wstring(a & 0xFF);
-}
 }  // namespace
 
 CServerListener::~CServerListener() {
@@ -45,10 +39,11 @@ bool CServerListener::RefuseOne() {
     sockaddr_in peer{};
     int peerLength = sizeof peer;
     const SOCKET accepted = ::accept(Handle(), reinterpret_cast<sockaddr*>(&peer), &peerLength);
+    const std::wstring from = DottedAddress(::ntohl(peer.sin_addr.s_addr));
     if (accepted == INVALID_SOCKET) {
         const int reason = ::WSAGetLastError();
         if (reason != WSAEWOULDBLOCK)
-            ExTrace(L"Server: Failed to accept connection from IP: %s (%d)", Dotted(peer).c_str(), reason);
+            ExTrace(L"Server: Failed to accept connection from IP: %s (%d)", from.c_str(), reason);
         ::WSASetLastError(reason);
         return false;
     }
@@ -56,6 +51,6 @@ bool CServerListener::RefuseOne() {
     const linger abort{1, 0};
     ::setsockopt(accepted, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
     ::closesocket(accepted);
-    ExTrace(L"Server: Connection refused from IP: %s (%d connections open)", Dotted(peer).c_str(), m_connections.Open());
+    ExTrace(L"Server: Connection refused from IP: %s (%d connections open)", from.c_str(), m_connections.Open());
     return true;
 }

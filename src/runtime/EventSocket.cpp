@@ -48,15 +48,12 @@ bool EventSocket::Attach(SOCKET handle, long /*eventMask*/, bool blocking) {
         ::setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
     }
     if (ok && !blocking) {
-        if (m_event == nullptr) {
-            m_event = ::WSACreateEvent();
-            if (m_event == WSA_INVALID_EVENT) {
-                m_event = nullptr;
-                ok = false;
-            }
+        if (!m_event) {
+            m_event.Reset(::WSACreateEvent());
+            ok = m_event.IsValid();
         }
         // Whatever was asked for: the dispatch loop needs every event (FD_CLOSE above all).
-        ok = ok && ::WSAEventSelect(handle, m_event, AllNetworkEvents) == 0;
+        ok = ok && ::WSAEventSelect(handle, m_event.Get(), AllNetworkEvents) == 0;
         // A thread still running here is ending: its handler closed the socket a moment ago.
         // From another thread, let it finish and start a new one; on that thread itself there is
         // nothing to do (a handler must not reopen its own socket).
@@ -81,10 +78,10 @@ bool EventSocket::Close(bool graceful) {
 
 bool EventSocket::CloseFully() {
     bool ok = true;
-    if (m_event != nullptr) {
+    if (m_event) {
         if (m_thread.IsRunning()) {
             m_thread.RequestStop();
-            ::WSASetEvent(m_event);  // wakes the loop, which then sees the stop
+            ::WSASetEvent(m_event.Get());  // wakes the loop, which then sees the stop
         }
         if (m_thread.IsCurrentThread()) {
             // Called by one of our own handlers: the loop ends as soon as it returns, without
@@ -95,8 +92,7 @@ bool EventSocket::CloseFully() {
             ok = m_thread.Stop(true, CloseTimeout) && ok;
             m_dispatch = nullptr;
         }
-        ok = ::WSACloseEvent(m_event) != FALSE && ok;
-        m_event = nullptr;
+        ok = ::WSACloseEvent(m_event.Detach()) != FALSE && ok;
     }
     const SOCKET handle = m_socket.exchange(INVALID_SOCKET);
     if (handle != INVALID_SOCKET) ok = ::closesocket(handle) == 0 && ok;

@@ -82,6 +82,8 @@ public:
     // Address helpers. ResolveAddress looks a name up only when allowed; an empty or null host is
     // INADDR_ANY; a failure sets the Winsock error WSAEINVAL.
     static bool ResolveAddress(sockaddr_in& address, bool allowLookup, USHORT port, const wchar_t* host);
+    // "a.b.c.d" of an address in host byte order.
+    static std::wstring DottedAddress(ULONG address);
     // "IP: a.b.c.d Port: n"; returns text.c_str().
     static const wchar_t* FormatAddress(ULONG address, USHORT port, std::wstring& text);
     // Conversions in the ANSI code page. The terminating null is converted too (and counted) but
@@ -126,7 +128,7 @@ private:
     // The socket's state, then the loop's record.
     std::atomic<SOCKET> m_socket{INVALID_SOCKET};
     std::atomic<int> m_lastError{0};
-    WSAEVENT m_event = nullptr;         // set before the thread starts, cleared after it ended
+    UniqueWsaEvent m_event;             // set before the thread starts, cleared after it ended
     CEventThread m_thread;
     int m_type = 0;
     DispatchRecord* m_dispatch = nullptr;  // event thread only

@@ -1,9 +1,9 @@
 // EventSocket's address helpers: resolving a host text to an IPv4 socket address, formatting
 // one for the trace, and the ANSI code page conversions that host names need before Winsock.
 // They use no socket and may run on any thread.
-#include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <string>
 
 #include "runtime/EventSocket.h"
 
@@ -34,17 +34,13 @@ bool EventSocket::ResolveAddress(sockaddr_in& address, bool allowLookup, USHORT 
     return true;
 }
 
+std::wstring EventSocket::DottedAddress(ULONG address) {
+    return std::to_wstring((address >> 24) & 0xFF) + L"." + std::to_wstring((address >> 16) & 0xFF) + L"." +
+           std::to_wstring((address >> 8) & 0xFF) + L"." + std::to_wstring(address & 0xFF);
+}
+
 const wchar_t* EventSocket::FormatAddress(ULONG address, USHORT port, std::wstring& text) {
-    in_addr binary;
-    binary.s_addr = ::htonl(address);
-    char dotted[64] = {};
-    if (const char* converted = ::inet_ntoa(binary)) std::strncpy(dotted, converted, sizeof dotted - 1);
-    std::wstring wide;
-    MultiByteToWide(wide, dotted);
-    wchar_t line[96];
-    ::_snwprintf(line, 96, L"IP: %s Port: %d", wide.c_str(), static_cast<int>(port));
-    line[95] = L'\0';
-    text = line;
+    text = L"IP: " + DottedAddress(address) + L" Port: " + std::to_wstring(port);
     return text.c_str();
 }
 

@@ -25,11 +25,11 @@ DWORD EventSocket::DispatchEvents() {
     while (!m_thread.IsStopRequested()) {
         WSANETWORKEVENTS events;
         std::memset(&events, 0, sizeof events);
-        if (::WSAEnumNetworkEvents(m_socket.load(), m_event, &events) == SOCKET_ERROR) {
+        if (::WSAEnumNetworkEvents(m_socket.load(), m_event.Get(), &events) == SOCKET_ERROR) {
             // Nothing to dispatch; the event would stay signalled and the wait below return at
             // once for ever, so reset it and wait for the next event or the close.
             m_lastError = ::WSAGetLastError();
-            ::WSAResetEvent(m_event);
+            ::WSAResetEvent(m_event.Get());
         }
         const long bits = events.lNetworkEvents;
 
@@ -89,7 +89,8 @@ bool EventSocket::DrainBeforeClose(const DispatchRecord& record, u_long& lastCou
 // without one. False when waiting failed or OnIdle closed the socket (record marked).
 bool EventSocket::WaitForEvent(const DispatchRecord& record) {
     for (;;) {
-        const DWORD result = ::WSAWaitForMultipleEvents(1, &m_event, FALSE, IdleInterval(), FALSE);
+        const WSAEVENT event = m_event.Get();
+        const DWORD result = ::WSAWaitForMultipleEvents(1, &event, FALSE, IdleInterval(), FALSE);
         if (result != WSA_WAIT_TIMEOUT) return result == WSA_WAIT_EVENT_0;
         if (m_thread.IsStopRequested()) return true;   // the loop head sees the stop
         OnIdle();

@@ -66,23 +66,6 @@ bool WorkerThread::Stop(bool wait, DWORD timeout) {
     return result;
 }
 
-bool WorkerThread::Terminate(DWORD exitCode) {
-    if (!m_ownedHandle) {
-        RequestStop();
-        ::SetLastError(ERROR_INVALID_HANDLE);
-        return false;
-    }
-    const HANDLE handle = m_ownedHandle.Get();
-    const bool terminated = ::TerminateThread(handle, exitCode) != FALSE;
-    RequestStop();
-    if (terminated) {
-        ::WaitForSingleObject(handle, 5000);
-        ResetHandle();
-        m_ownedHandle.Reset();
-    }
-    return terminated;
-}
-
 bool WorkerThread::WaitForEnd(DWORD timeout) const noexcept {
     return !m_ownedHandle || ::WaitForSingleObject(m_ownedHandle.Get(), timeout) == WAIT_OBJECT_0;
 }

@@ -4,7 +4,7 @@
 // when the time-out passes), and runs the body under a guard so that an exception or a processor
 // fault ends the thread with a line on the debugger output instead of ending the process.
 //
-// Threads: Start, Stop and Terminate are called by the owning side; Run, OnThreadStart and
+// Threads: Start and Stop are called by the owning side; Run, OnThreadStart and
 // OnThreadEnd run on the new thread. The stop flag is the field both sides write and is only
 // touched with interlocked operations; the handle and id fields are written by the owner when it
 // starts the thread and cleared by the thread itself as its last act (atomics). The real thread
@@ -41,14 +41,11 @@ public:
     // is the termination's. Called on the thread itself it only asks: a thread cannot wait for
     // its own end.
     virtual bool Stop(bool wait = true, DWORD timeout = 5000);
-    // Ends the thread at once with the exit code (no OnThreadEnd); sets the stop flag.
-    virtual bool Terminate(DWORD exitCode);
     // Waits up to the time-out for the thread to end, neither asking it nor ending it (owner
     // side). True once it has ended, or when none was started.
     bool WaitForEnd(DWORD timeout) const noexcept;
 
-    // Non-virtual queries, safe on a pointer to a destroyed object.
-    [[nodiscard]] bool IsValid() const noexcept;
+    // Non-virtual queries; IsRunning is safe on a pointer to a destroyed object.
     [[nodiscard]] bool IsRunning() const noexcept;
     [[nodiscard]] bool IsStopRequested() const noexcept;
     bool SetPriority(int priority) noexcept;
@@ -91,6 +88,8 @@ private:
     };
 
     static unsigned __stdcall ThreadEntry(void* argument);
+    // False once the destructor has run (the signature is cleared), or for memory not readable.
+    [[nodiscard]] bool IsValid() const noexcept;
     static void ReportCrash() noexcept;
 
     // The thread's identity, the start block, the stop flag and the signature; then private

@@ -14,9 +14,9 @@ constexpr wchar_t kSoundNewFriend[] = L"PelkoNewFriend";
 constexpr wchar_t kSoundDataRequested[] = L"PelkoDataRequested";
 constexpr wchar_t kSoundDataTransmitted[] = L"PelkoDataTransmitted";
 
-// Played without waiting (host table, clipboard placement): 0x83.
+// Played without waiting (host table, clipboard placement).
 constexpr DWORD kSoundFlagsAsync = SND_ASYNC | SND_NODEFAULT | SND_APPLICATION;
-// Played to the end before the call returns (serving connection): 0x82.
+// Played to the end before the call returns (serving connection).
 constexpr DWORD kSoundFlagsSync = SND_NODEFAULT | SND_APPLICATION;
 
 // Writes the scheme entries and the label of one event; `file` is a file name beside the program,

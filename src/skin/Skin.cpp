@@ -20,9 +20,8 @@ HICON LoadSmallIcon(HINSTANCE module, int id) {
 }
 
 HFONT CreateSkinFont(int height, int weight, BYTE pitchAndFamily, const wchar_t* face) {
-    return ::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, 0 /* ANSI_CHARSET */,
-                         OUT_TT_PRECIS /* 4 */, 0 /* CLIP_DEFAULT_PRECIS */, ANTIALIASED_QUALITY /* 4 */,
-                         pitchAndFamily, face);
+    return ::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, pitchAndFamily, face);
 }
 
 template <std::size_t N>
@@ -57,8 +56,6 @@ void CSkin::LoadBitmapsAndBrushes(HINSTANCE module) {
         PatternBrushes[i].Reset(pattern ? ::CreatePatternBrush(pattern.Get()) : nullptr);
     }
     for (std::size_t i = 0; i < kBitmapIds.size(); ++i) Bitmaps[i].Reset(LoadBitmapResource(module, kBitmapIds[i]));
-    BlackBrush.Reset(::CreateSolidBrush(0));
-    Bitmap148.Reset(LoadBitmapResource(module, kBitmap148Id));
 }
 
 void CSkin::SetColors(COLORREF baseColor) {
@@ -73,7 +70,6 @@ void CSkin::SetColors(COLORREF baseColor) {
 void CSkin::CreateSolidBrushes() {
     BaseBrush.Reset(::CreateSolidBrush(BaseColor));
     PaperBrush.Reset(::CreateSolidBrush(PaperColor));
-    DarkGreenBrush.Reset(::CreateSolidBrush(kDarkGreenColor));
 }
 
 void CSkin::LoadIcons(HINSTANCE module) {
@@ -82,8 +78,8 @@ void CSkin::LoadIcons(HINSTANCE module) {
 }
 
 void CSkin::CreateFonts() {
-    TextFont.Reset(CreateSkinFont(14, FW_NORMAL /* 400 */, FF_SWISS /* 0x20 */, L"Tahoma"));
-    TitleFont.Reset(CreateSkinFont(16, FW_THIN /* 100 */, FF_ROMAN /* 0x10 */, L"Times New Roman"));
+    TextFont.Reset(CreateSkinFont(14, FW_NORMAL, FF_SWISS, L"Tahoma"));
+    TitleFont.Reset(CreateSkinFont(16, FW_THIN, FF_ROMAN, L"Times New Roman"));
 }
 
 void CSkin::ComputePalette() {

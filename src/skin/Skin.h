@@ -13,15 +13,15 @@
 #include <cstddef>
 
 #include "framework/Handles.h"
+#include "resource.h"
 
 class CSkin {
 public:
     // The bitmap resources that become pattern brushes, in the order of PatternBrushes.
-    static constexpr std::array<int, 4> kPatternBitmapIds{147, 146, 142, 143};
-    static constexpr std::array<int, 2> kBitmapIds{145, 144};
-    static constexpr int kBitmap148Id = 148;
-    static constexpr int kCheckIconId = 149;
-    static constexpr int kHostIconId = 132;
+    static constexpr std::array<int, 4> kPatternBitmapIds{IDB_SKIN_147, IDB_SKIN_146, IDB_SKIN_142, IDB_SKIN_143};
+    static constexpr std::array<int, 2> kBitmapIds{IDB_SKIN_145, IDB_SKIN_144};
+    static constexpr int kCheckIconId = IDI_CHECK;
+    static constexpr int kHostIconId = IDI_HOST;
 
     // Colours and their solid pens (width 1), one per step of a shade table.
     template <std::size_t N>
@@ -44,10 +44,8 @@ public:
     void DrawFrame(HDC dc, RECT rect) const;
 
     // The members, in the order Setup fills them (and destroyed in the reverse order).
-    std::array<UniqueBrush, 4> PatternBrushes;   // bitmaps 147, 146, 142, 143
-    std::array<UniqueBitmap, 2> Bitmaps;         // bitmaps 145, 144
-    UniqueBrush BlackBrush;
-    UniqueBitmap Bitmap148;
+    std::array<UniqueBrush, 4> PatternBrushes;   // from kPatternBitmapIds, in that order
+    std::array<UniqueBitmap, 2> Bitmaps;         // from kBitmapIds, in that order
     COLORREF BaseColor = 0;
     COLORREF PaperColor = 0;
     COLORREF DarkColor = 0;
@@ -57,10 +55,9 @@ public:
     COLORREF LighterBaseColor = 0;               // the base colour with 40 more lightness
     UniqueBrush BaseBrush;                       // also the main window class's background
     UniqueBrush PaperBrush;
-    UniqueBrush DarkGreenBrush;
     int LineHeight = 0;
-    UniqueIcon CheckIcon;                        // icon 149 at 16 × 16
-    UniqueIcon HostIcon;                         // icon 132 at 16 × 16
+    UniqueIcon CheckIcon;                        // IDI_CHECK at 16 × 16
+    UniqueIcon HostIcon;                         // IDI_HOST at 16 × 16
     UniqueFont TextFont;                         // Tahoma 14
     UniqueFont TitleFont;                        // Times New Roman 16
     Shades<3> BaseShadesA;

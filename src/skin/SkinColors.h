@@ -21,7 +21,6 @@ constexpr ColorRef kPaperColor = 0x00EBFFFF;      // pale yellow paper: red 255,
 constexpr ColorRef kGreyColor = 0x00646464;
 constexpr ColorRef kLightGreenColor = 0x00CBFFDD;
 constexpr ColorRef kPaleGreenColor = 0x00B6FFB7;
-constexpr ColorRef kDarkGreenColor = 0x00252F17;
 
 // Hue, lightness and saturation, each 0..kHlsMax. A grey has no hue: kUndefinedHue.
 constexpr int kHlsMax = 253;

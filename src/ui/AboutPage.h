@@ -1,5 +1,5 @@
 // The About page: the product's name, the ownership notice and the licence paragraph
-// (string 124) on a paper panel. No controls, no host notifications. Main thread.
+// (string IDS_ABOUT_TEXT) on a paper panel. No controls, no host notifications. Main thread.
 #pragma once
 
 #include "ui/Page.h"

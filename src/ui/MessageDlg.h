@@ -1,4 +1,4 @@
-// The program's message box (dialog 107): an icon at the left, the text, "Ok" centred at the
+// The program's message box (dialog IDD_MESSAGE): an icon at the left, the text, "Ok" centred at the
 // bottom and a small close button at the top right. It sizes itself to its text: the text sits
 // 56 pixels from the left and 40 from the top, lines are broken to fit the screen's work area
 // less 50 pixels on each side, and the box is the text plus 72 pixels wide and the text plus the

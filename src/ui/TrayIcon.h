@@ -1,5 +1,6 @@
 // The notification-area icon of the hidden window: id 1, callback message WM_TRAYNOTIFY, tip
-// "Pelko Network Clipboard", icon 151 while the local clipboard is locked and 128 otherwise.
+// "Pelko Network Clipboard", icon IDI_PELKO_LOCKED while the local clipboard is locked and
+// IDI_PELKO otherwise.
 // Main thread only. The shell's results are returned but the program does not act on them.
 #pragma once
 
@@ -18,7 +19,7 @@ public:
     BOOL Delete();
 
     [[nodiscard]] bool IsAdded() const noexcept { return m_owner != nullptr; }
-    // The icon resource the icon shows (128 or 151), 0 while no icon is added.
+    // The icon resource the icon shows (IDI_PELKO or IDI_PELKO_LOCKED), 0 while no icon is added.
     [[nodiscard]] UINT IconId() const noexcept { return m_owner ? m_iconId : 0; }
 
     static constexpr UINT kIconUid = 1;

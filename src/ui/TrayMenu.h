@@ -1,4 +1,4 @@
-// The tray icon's pop-up menu (menu resource 135, first pop-up): the known hosts above the fixed
+// The tray icon's pop-up menu (menu resource IDR_TRAY_MENU, first pop-up): the known hosts above the fixed
 // items separator, "Lock", separator, "Open Main Window", "Exit". Host items are rebuilt at every
 // opening; each carries the host's IPv4 address as item data. Main thread only.
 #pragma once

@@ -10,7 +10,7 @@
 
 #include "clipboard/FormatNames.h"
 #include "clipboard/LocalClipboard.h"
-#include "clipboard/Utf16.h"
+#include "protocol/WideText.h"
 #include "settings/Settings.h"
 #include "support/ClipboardContents.h"
 #include "support/DebugOutputCapture.h"
