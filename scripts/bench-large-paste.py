@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Benchmark (not a test) of one very large paste between two sandboxed hosts (real pelko.exe under
-Wine, tests/lan/lanhosts.py): HOSTA copies SIZE bytes of a format of its own, HOSTB takes HOSTA's
+Wine, scripts/lanplay/lanhosts.py): HOSTA copies SIZE bytes of a format of its own, HOSTB takes HOSTA's
 clipboard from its tray menu and pastes the format. Prints, with the machine's load beside:
 
   1. the paste: byte for byte equal or not, its time, the percentages that the progress window's
@@ -45,20 +45,10 @@ def load():
 
 
 def pelko_pid(host):
-    for program in host.programs:
-        if program.name == "pelko.exe" and program.running():
-            for pid in play._descendants(program.pid):
-                if "pelko.exe" in play._cmdline(pid):
-                    return pid
-    raise play.LanError("pelko.exe is not running on %s" % host.name)
-
-
-def memory_kib(pid, field):
-    with open("/proc/%d/status" % pid) as f:
-        for line in f:
-            if line.startswith(field + ":"):
-                return int(line.split()[1])
-    return 0
+    pid = host.program_pid()
+    if pid is None:
+        raise play.LanError("pelko.exe is not running on %s" % host.name)
+    return pid
 
 
 def reset_peak(pid):
@@ -142,13 +132,13 @@ def message(host, paste):
 
 
 def memory_line(label, pid, start_kib):
-    rss, peak = memory_kib(pid, "VmRSS"), memory_kib(pid, "VmHWM")
+    rss, peak = play.lanhosts.memory_kib(pid, "VmRSS"), play.lanhosts.memory_kib(pid, "VmHWM")
     return "  %-20s start %7.1f MiB, peak %7.1f MiB (+%.1f), now %7.1f MiB (+%.1f)" % (
         label, start_kib / 1024, peak / 1024, (peak - start_kib) / 1024, rss / 1024, (rss - start_kib) / 1024)
 
 
 def whole_paste(a, b, size, pa, pb):
-    start_a, start_b = memory_kib(pa, "VmRSS"), memory_kib(pb, "VmRSS")
+    start_a, start_b = play.lanhosts.memory_kib(pa, "VmRSS"), play.lanhosts.memory_kib(pb, "VmRSS")
     reset_peak(pa)
     reset_peak(pb)
     play.take(b, a)
@@ -161,7 +151,7 @@ def whole_paste(a, b, size, pa, pb):
             titles.append(title)
         time.sleep(0.5)
     (name, got, ms, intact), = paste.rows
-    peak_a, peak_b = memory_kib(pa, "VmHWM"), memory_kib(pb, "VmHWM")
+    peak_a, peak_b = play.lanhosts.memory_kib(pa, "VmHWM"), play.lanhosts.memory_kib(pb, "VmHWM")
     print("  %s: %d bytes in %.1f s (%.1f MB/s), %s (%s)" % (name, got, ms / 1000, got / ms / 1000,
           "byte for byte equal" if intact and got == size else "WRONG", load()))
     print("  moments after the paste began: %s" % watch.report(paste.ended - watch.start))
@@ -240,7 +230,7 @@ def upper_bound(a, b, pa, pb):
     else:
         print("  did not cross: %d bytes pasted, message %r (%s)" % (got, shown, load()))
     try:
-        print("  HOSTB's pelko.exe still running: %s, resident %.1f MiB" % (bool(pelko_pid(b)), memory_kib(pelko_pid(b), "VmRSS") / 1024))
+        print("  HOSTB's pelko.exe still running: %s, resident %.1f MiB" % (bool(pelko_pid(b)), play.lanhosts.memory_kib(pelko_pid(b), "VmRSS") / 1024))
     except play.LanError as error:
         print("  %s" % error)
     if server is not None:
@@ -267,7 +257,7 @@ def main():
             return 0
         a.driver_ok("fillclip", "--format", FORMAT, args.size, timeout=1200)
         time.sleep(2)
-        start_a, start_b = memory_kib(pa, "VmRSS"), memory_kib(pb, "VmRSS")
+        start_a, start_b = play.lanhosts.memory_kib(pa, "VmRSS"), play.lanhosts.memory_kib(pb, "VmRSS")
         ok = args.cancel_only or whole_paste(a, b, args.size, pa, pb)
         for target in [float(p) for p in args.cancel_at.split(",") if p]:
             ok = cancelled_paste(a, b, target, pa, pb, start_a, start_b) and ok

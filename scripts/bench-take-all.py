@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Every host takes every other host's clipboard (not a test; run on demand, as root): HOSTS
-sandboxed hosts of the LAN harness (tests/lan/lanhosts.py) run the real pelko.exe; in turn each
+sandboxed hosts of the LAN harness (scripts/lanplay/lanhosts.py) run the real pelko.exe; in turn each
 host copies a text naming it and a SIZE-byte block, and all the others take its clipboard from
 their tray menus at once and paste both formats (the block is checked byte for byte, and the
 client checks its checksum). HOSTS x (HOSTS - 1) transfers; prints the failures, the paste times,
@@ -11,7 +11,6 @@ the time of the whole run and the serving hosts' resident memory.
 
 import argparse
 import os
-import re
 import sys
 import threading
 import time
@@ -23,16 +22,12 @@ FORMAT = "Pelko Test Block"
 DIALOG_CLASS = "#32770"
 
 
-def listed(host):
-    return [m.group(1) for m in (re.search(r"  Hosts: AddHost \[(.*)\]$", l) for l in host.trace.lines()) if m]
-
-
 def take_and_paste(taker, source, size, results):
     """taker takes source's clipboard from its tray menu (the table's last host is listed first)
     and pastes both formats; appends (taker, source, ok, paste ms, why)."""
     try:
         mark = len(taker.trace.lines())
-        taker.driver_ok("tray", *(["down"] * (listed(taker)[::-1].index(source.computer_name) + 1)), "return")
+        taker.driver_ok("tray", *(["down"] * (taker.listed()[::-1].index(source.computer_name) + 1)), "return")
         _, line = taker.trace.wait_for(r"GetRemoteClipInfo: ", timeout=120, start=mark)
         if not line.split("GetRemoteClipInfo: ", 1)[1]:
             status = taker.trace.find(r"Talker::Report: Status=", start=mark)
@@ -57,7 +52,7 @@ def main():
         started = time.monotonic()
         play.start_programs(lan)
         print("%d hosts started and listing each other in %.0f s" % (args.hosts, time.monotonic() - started), flush=True)
-        before = {h.name: play.peak_memory_kib(h) for h in lan.hosts}
+        before = {h.name: h.memory_kib("VmHWM") for h in lan.hosts}
         started = time.monotonic()
         for source in lan.hosts:
             # The source's user copies (its clipboard is its own again, not one it borrowed).
@@ -71,7 +66,7 @@ def main():
             done = [r for r in results if r[1] is source]
             print("%s served %d takers, %d right" % (source.computer_name, len(done), sum(r[2] for r in done)), flush=True)
         elapsed = time.monotonic() - started
-        after = {h.name: play.peak_memory_kib(h) for h in lan.hosts}
+        after = {h.name: h.memory_kib("VmHWM") for h in lan.hosts}
     good = [r for r in results if r[2]]
     times = [r[3] for r in good]
     print("%d of %d transfers right in %.0f s; paste of %d bytes: median %.0f ms, 95th percentile %.0f ms, max %.0f ms"

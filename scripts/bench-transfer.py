@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Benchmark (not a test) of the clipboard transfer between two sandboxed hosts (real pelko.exe
-under Wine, tests/lan/lanhosts.py). Every figure is printed with the machine's load (1-minute
+under Wine, scripts/lanplay/lanhosts.py). Every figure is printed with the machine's load (1-minute
 average) beside it. Prints:
 
   1. where a SIZE-byte transfer's time goes, HOSTA -> HOSTB, ROUNDS rounds in which the cases take
@@ -176,17 +176,6 @@ def fetch(address, name, results):
         results.append((command, error, len(data), zlib.crc32(bytes(data), 0xFFFFFFFF) == checksum))
 
 
-def resident_kib(host):
-    pids = [p for prog in host.programs if prog.name == "pelko.exe" and prog.running() for p in play._descendants(prog.pid)]
-    for pid in pids:
-        if "pelko.exe" in play._cmdline(pid):
-            with open("/proc/%d/status" % pid) as f:
-                for line in f:
-                    if line.startswith("VmRSS:"):
-                        return int(line.split()[1])
-    return None
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--size", type=int, default=256 << 20)
@@ -204,12 +193,12 @@ def main():
             # 1 and 2: the large format (--rounds 0 leaves them out).
             if args.rounds > 0:
                 a.driver_ok("fillclip", "--format", FORMAT, args.size, timeout=300)
-                before = play.peak_memory_kib(b)
+                before = b.memory_kib("VmHWM")
                 times = {case: [] for case, _ in CASES}
                 for n in range(args.rounds):
                     one_round(a, b, args.size, tool, times)
                     print("round %d of %d done, load %.1f" % (n + 1, args.rounds, load()), flush=True)
-                peak = play.peak_memory_kib(b)
+                peak = b.memory_kib("VmHWM")
                 mb = args.size / 1e6
                 medians = {case: play.median([t for t, _ in times[case]]) for case, _ in CASES}
                 print("\n%d MiB, HOSTA -> HOSTB, %d rounds taking turns (MB = 10^6 bytes):" % (args.size >> 20, args.rounds))

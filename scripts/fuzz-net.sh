@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A network attack on a running host (not a test; run on demand, as root): two sandboxed hosts of
 # the LAN harness, HOSTA running pelko.exe with a text and a 1 MiB format on its clipboard, HOSTB
-# attacking it (scripts/netattack.py): malformed TCP requests, hostile datagrams, idle
+# attacking it (scripts/lanplay/netattack.py): malformed TCP requests, hostile datagrams, idle
 # connections. Prints HOSTA's resident memory, handles and threads before and after, the counts
 # and the time, and fails unless HOSTA still serves a right answer with a right checksum and is
 # back near its level before. Bounded in count and time; the same seed sends the same traffic.
@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 exec timeout --kill-after=60 1800 python3 - "$root" "$@" <<'PY'
 import argparse, json, sys
 root = sys.argv.pop(1)
-sys.path[:0] = [root + "/tests/lan", root + "/scripts"]
+sys.path[:0] = [root + "/scripts/lanplay"]
 import lanhosts, netattack
 
 parser = argparse.ArgumentParser(prog="fuzz-net.sh")

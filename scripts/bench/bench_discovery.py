@@ -1,4 +1,4 @@
-"""Discovery at scale (a benchmark, not a test): N hosts of the LAN harness (tests/lan/lanhosts.py),
+"""Discovery at scale (a benchmark, not a test): N hosts of the LAN harness (scripts/lanplay/lanhosts.py),
 each with its own namespace, display, Wine prefix and wineserver, start pelko.exe one right after
 the other; measured is the time from the first start until every host lists every other one
 (each host's trace has an "Hosts: AddHost [NAME]" line for each of the others), and the datagrams
@@ -16,11 +16,10 @@ import sys
 import time
 
 ROOT = os.path.realpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
-sys.path.insert(0, os.path.join(ROOT, "tests", "lan"))
+sys.path.insert(0, os.path.join(ROOT, "scripts", "lanplay"))
 
 import lanhosts  # noqa: E402
 
-ADD_RE = re.compile(r"  Hosts: AddHost \[(.*)\]$")
 RECEIVE_RE = re.compile(r"  Ear: ReceiveFrom IP: ")
 
 
@@ -62,7 +61,7 @@ def main(argv):
             for host in lan.hosts:
                 if host.name in done_at:
                     continue
-                listed = {m.group(1) for m in map(ADD_RE.search, host.trace.lines()) if m}
+                listed = set(host.listed())
                 if listed == names - {host.computer_name}:
                     done_at[host.name] = time.monotonic() - started
             time.sleep(0.05)
@@ -71,7 +70,7 @@ def main(argv):
             print("not every host listed every other within %.0f s; incomplete: %s" % (args.limit, " ".join(missing)))
             return 1
         received = sum(sum(1 for line in h.trace.lines() if RECEIVE_RE.search(line)) for h in lan.hosts)
-        added = sum(sum(1 for line in h.trace.lines() if ADD_RE.search(line)) for h in lan.hosts)
+        added = sum(len(h.listed()) for h in lan.hosts)
         crashed = [h.name for h in lan.hosts if any(not p.running() for p in h.programs)]
         times = sorted(done_at.values())
         print("starting %d programs one after the other took %.1f s" % (n, all_started))

@@ -1,18 +1,13 @@
-"""The main job played between real pelko.exe hosts of a private LAN (tests/lan/lanhosts.py):
+"""The main job played between real pelko.exe hosts of a private LAN (lanhosts.py):
 start the programs until each lists the others, copy on one, take its clipboard from another's
 tray menu and paste there. Used by the demonstration (scripts/demo.py) and the transfer
 benchmark (scripts/bench-transfer.py)."""
 
 import os
-import re
-import sys
-import time
 
 ROOT = os.path.realpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
-sys.path.insert(0, os.path.join(ROOT, "tests", "lan"))
-
-import lanhosts  # noqa: E402
-from lanhosts import Lan, LanError  # noqa: E402,F401
+import lanhosts
+from lanhosts import Lan, LanError  # noqa: F401
 
 SETTINGS_KEY = r"HKLM\Software\Pelko"
 HIDDEN_CLASS = "Pelko Hidden Window Class"
@@ -27,9 +22,7 @@ def start_programs(lan, show_all_hosts=True):
         host.start_program()
     for host in lan.hosts:
         host.driver_ok("wait", "--class", HIDDEN_CLASS, "--timeout", 60000)
-        for other in lan.hosts:
-            if other is not host:
-                host.trace.wait_for(r"  Hosts: AddHost \[%s\]$" % re.escape(other.computer_name), timeout=60)
+    lan.wait_all_listed(60)
 
 
 def take(host, source):
@@ -48,48 +41,6 @@ def paste_check(host, *names, timeout=600):
         name, size, ms, verdict = line.split("\t")
         rows.append((name, int(size), float(ms), verdict == "ok"))
     return rows
-
-
-def peak_memory_kib(host, image="pelko.exe"):
-    """The peak resident set (VmHWM) of the host's process running image, in KiB."""
-    for program in host.programs:
-        if program.name == image and program.running():
-            for pid in _descendants(program.pid):
-                try:
-                    with open("/proc/%d/status" % pid) as f:
-                        status = f.read()
-                except OSError:
-                    continue
-                if image in _cmdline(pid):
-                    return int(re.search(r"VmHWM:\s+(\d+)", status).group(1))
-    return None
-
-
-def _cmdline(pid):
-    try:
-        with open("/proc/%d/cmdline" % pid, "rb") as f:
-            return f.read().replace(b"\0", b" ").decode(errors="replace")
-    except OSError:
-        return ""
-
-
-def _descendants(pid):
-    """pid and every process below it (wine starts the program through a loader)."""
-    children = {}
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                with open("/proc/%s/stat" % entry) as f:
-                    parent = int(f.read().rsplit(")", 1)[1].split()[1])
-            except (OSError, IndexError, ValueError):
-                continue
-            children.setdefault(parent, []).append(int(entry))
-    found, todo = [], [pid]
-    while todo:
-        p = todo.pop()
-        found.append(p)
-        todo.extend(children.get(p, []))
-    return found
 
 
 def median(values):

@@ -4,11 +4,14 @@ ended with it, the hosts' traces, output and screenshots kept when a test fails
 
 import os
 import re
+import sys
 import time
 import unittest
 
-import lanhosts
-from lanhosts import LanError  # noqa: F401  (for the tests)
+# The harness lives beside the commands that also use it (scripts/lanplay).
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "lanplay"))
+import lanhosts  # noqa: E402
+from lanhosts import LanError  # noqa: E402,F401  (for the tests)
 
 PROGRAM_IMAGE = "pelko.exe"
 SETTINGS_KEY = r"HKLM\Software\Pelko"
@@ -71,8 +74,7 @@ class LanTestCase(unittest.TestCase):
 
     def listed(self, host):
         """The names this host's table took during this test, in the order they came."""
-        found = (re.search(r"  Hosts: AddHost \[(.*)\]$", l) for l in host.trace.lines()[self.marks[host.name]:])
-        return [m.group(1) for m in found if m]
+        return host.listed(self.marks[host.name])
 
     def wait_window(self, host, class_name, visible=False):
         result = host.driver("wait", "--class", class_name, "--timeout", WAIT_MS, *(["--visible"] if visible else []))

@@ -22,10 +22,7 @@ class DiscoveryTest(LanTestCase):
             host.reg_add(SETTINGS_KEY, "ShowFriendsOnly", "REG_DWORD", 0)
             self.addCleanup(host.run, ["wine", "reg", "delete", SETTINGS_KEY, "/v", "ShowFriendsOnly", "/f"])
         programs = self.start_and_wait(*self.hosts)
-        for host in self.hosts:
-            for other in self.hosts:
-                if other is not host:
-                    self.wait_trace(host, add_host(other.computer_name))
+        self.lan.wait_all_listed(WAIT_S, self.marks)
         for host in self.hosts:
             # Each once, and never itself.
             self.assertEqual(sorted(o.computer_name for o in self.hosts if o is not host), sorted(self.listed(host)))

@@ -3,17 +3,11 @@ pastes it. Only the format list crosses when the clipboard is taken; each paste 
 format, byte for byte. A host that holds a clipboard borrowed from another and not yet fetched
 refuses to serve it to a third, and a take that fails leaves the pastes to the host whose formats
 were placed. One LAN of three hosts serves every case. The first case starts with a short network
-attack on HOSTA from HOSTC (scripts/netattack.py): afterwards HOSTA serves on, with its memory,
+attack on HOSTA from HOSTC (scripts/lanplay/netattack.py): afterwards HOSTA serves on, with its memory,
 handles and threads back near their level before."""
 
-import os
-import sys
-
-import lanhosts
-from lantest import SETTINGS_KEY, LanTestCase, add_host
-
-sys.path.insert(0, os.path.join(lanhosts.ROOT, "scripts"))
-import netattack  # noqa: E402  (the attack of scripts/fuzz-net.sh)
+from lantest import SETTINGS_KEY, WAIT_S, LanTestCase
+import netattack  # the attack of scripts/fuzz-net.sh, beside the harness
 
 # A 2 x 1 24-bit bitmap: BITMAPINFOHEADER then one padded row of two pixels.
 DIB_HEX = "28000000020000000100000001001800000000000800000000000000000000000000000000000000" "0000ff00ff000000"
@@ -33,10 +27,7 @@ class TransferTest(LanTestCase):
     def setUp(self):
         super().setUp()
         self.start_and_wait(*self.hosts)
-        for host in self.hosts:
-            for other in self.hosts:
-                if other is not host:
-                    self.wait_trace(host, add_host(other.computer_name))
+        self.lan.wait_all_listed(WAIT_S, self.marks)
 
     def take_from(self, host, source):
         """Chooses source in host's tray menu, which lists the host table's last host first."""

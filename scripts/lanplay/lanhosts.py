@@ -1,4 +1,4 @@
-"""A LAN of sandboxed Wine hosts for Pelko's multi-host tests (Python standard library only).
+"""A LAN of sandboxed Wine hosts for Pelko's multi-host tests, demonstration and benchmarks (Python standard library only).
 
 Each host has its own network namespace (lo, and eth0 on a private /24 that exists only inside,
 bridged to the others in a namespace of its own), its own host name, /etc/hosts and resolv.conf,
@@ -26,6 +26,7 @@ DRIVER_EXE = os.path.join(BUILD, "tests", "tools", "driver", "pelkodrv.exe")
 TEMPLATE_PREFIX = os.path.join(ROOT, "build", "wineprefix")
 NS_PREFIX = "pelkolan"
 SETUP_TIMEOUT = 120
+ADD_HOST_RE = re.compile(r"  Hosts: AddHost \[(.*)\]$")   # a host table takes a host
 _display_lock = threading.Lock()
 _live_lans = []
 
@@ -280,6 +281,24 @@ class Host:
             raise LanError("on %s: %r" % (self.name, result))
         return result
 
+    def listed(self, start=0):
+        """The names this host's table took (trace lines from start on), in the order they came."""
+        return [m.group(1) for m in map(ADD_HOST_RE.search, self.trace.lines()[start:]) if m]
+
+    def program_pid(self, image="pelko.exe"):
+        """The Linux process of the running program image (wine starts it through a loader), or None."""
+        for program in self.programs:
+            if program.name == image and program.running():
+                for pid in _descendants(program.pid):
+                    if image in _cmdline(pid):
+                        return pid
+        return None
+
+    def memory_kib(self, field="VmRSS", image="pelko.exe"):
+        """A memory figure of the running program image (VmRSS resident, VmHWM peak), in KiB, or None."""
+        pid = self.program_pid(image)
+        return None if pid is None else memory_kib(pid, field)
+
     def screenshot(self, path):
         path = os.path.abspath(path)
         code, _, err = self.run(["sh", "-c", 'xwd -display "$DISPLAY" -root -silent | /usr/bin/convert xwd:- "$0"', path])
@@ -431,6 +450,14 @@ class Lan:
         if errors or any(t.is_alive() for t in threads):
             raise LanError("starting the hosts failed: %s" % ("; ".join(errors) or "time-out"))
 
+    def wait_all_listed(self, timeout=60, starts=None):
+        """Waits until every host's table has taken every other host (trace lines from starts[name] on)."""
+        for host in self.hosts:
+            for other in self.hosts:
+                if other is not host:
+                    host.trace.wait_for(r"  Hosts: AddHost \[%s\]$" % re.escape(other.computer_name), timeout,
+                                        start=(starts or {}).get(host.name, 0))
+
     def _ip(self, *args):
         _run(["ip"] + list(args), timeout=30)
 
@@ -461,6 +488,43 @@ class Lan:
             for name in os.listdir(host.dir) if os.path.isdir(host.dir) else []:
                 if os.path.isfile(os.path.join(host.dir, name)):
                     shutil.copy2(os.path.join(host.dir, name), os.path.join(directory, host.name))
+
+
+def memory_kib(pid, field):
+    """A memory figure (VmRSS, VmHWM) of a Linux process in KiB, or None when it has ended."""
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            found = re.search(field + r":\s+(\d+)", f.read())
+    except OSError:
+        return None
+    return int(found.group(1)) if found else None
+
+
+def _cmdline(pid):
+    try:
+        with open("/proc/%d/cmdline" % pid, "rb") as f:
+            return f.read().replace(b"\0", b" ").decode(errors="replace")
+    except OSError:
+        return ""
+
+
+def _descendants(pid):
+    """pid and every process below it."""
+    children = {}
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open("/proc/%s/stat" % entry) as f:
+                    parent = int(f.read().rsplit(")", 1)[1].split()[1])
+            except (OSError, IndexError, ValueError):
+                continue
+            children.setdefault(parent, []).append(int(entry))
+    found, todo = [], [pid]
+    while todo:
+        p = todo.pop()
+        found.append(p)
+        todo.extend(children.get(p, []))
+    return found
 
 
 def close_all():

@@ -15,7 +15,6 @@ runs a whole attack with its figures; the LAN test tests/lan/test_transfer.py a 
 import json
 import os
 import random
-import re
 import socket
 import struct
 import sys
@@ -249,38 +248,9 @@ def objects(host, image="pelko.exe"):
     behind two handles of the registry key HKCU\\Software\\Wine\\DllOverrides that the program never
     opened (Wine's own; see the README): they are counted apart."""
     fields = host.driver_ok("objects", image).fields()
-    program = next(p for p in host.programs if p.name == image and p.running())
-    rss = None
-    for pid in _descendants(program.pid):
-        try:
-            with open("/proc/%d/status" % pid) as f:
-                status = f.read()
-            with open("/proc/%d/cmdline" % pid, "rb") as f:
-                cmdline = f.read()
-        except OSError:
-            continue
-        if image.encode() in cmdline and "VmRSS" in status:
-            rss = int(re.search(r"VmRSS:\s+(\d+)", status).group(1))
+    rss = host.memory_kib("VmRSS", image)
     handles, keys = int(fields["handles"]), int(fields["keys"])
     return {"rss_kib": rss, "handles": handles, "keys": keys, "other_handles": handles - keys, "threads": int(fields["threads"])}
-
-
-def _descendants(pid):
-    children = {}
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                with open("/proc/%s/stat" % entry) as f:
-                    parent = int(f.read().rsplit(")", 1)[1].split()[1])
-            except (OSError, IndexError, ValueError):
-                continue
-            children.setdefault(parent, []).append(int(entry))
-    found, todo = [], [pid]
-    while todo:
-        p = todo.pop()
-        found.append(p)
-        todo.extend(children.get(p, []))
-    return found
 
 
 def settled(host, before, threads=2, handles=16, timeout=60):
