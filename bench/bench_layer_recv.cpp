@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "BenchClock.h"
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 #include "runtime/EventSocket.h"
 
 namespace {

@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "clipboard/FileLists.h"
 #include "clipboard/LocalClipboardWork.h"
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 #include "runtime/Trace.h"
 #include "settings/Settings.h"
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <new>
 
-#include "framework/Handles.h"
 #include "protocol/WideText.h"
+#include "runtime/Handles.h"
 #include "runtime/Trace.h"
 
 namespace {

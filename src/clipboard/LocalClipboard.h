@@ -15,7 +15,7 @@
 
 #include <string>
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 
 class CLocalClipboard {
 public:

@@ -14,7 +14,7 @@
 #include <atomic>
 #include <vector>
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 
 class PendingFormats {
 public:

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 
 class CPaintBuffer {
 public:

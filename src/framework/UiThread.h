@@ -13,8 +13,8 @@
 
 #include <windows.h>
 
-#include "framework/Handles.h"
 #include "framework/MessageLoop.h"
+#include "runtime/Handles.h"
 
 class CUiThread : public CMessageLoop {
 public:

@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 #include "protocol/HostInfo.h"
 
 class CSettings;

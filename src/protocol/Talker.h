@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 #include "protocol/Message.h"
 #include "protocol/ReplyReader.h"
 #include "protocol/Status.h"

@@ -21,7 +21,7 @@
 
 #include <atomic>
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 
 class WorkerThread {
 public:

@@ -12,8 +12,8 @@
 #include <array>
 #include <cstddef>
 
-#include "framework/Handles.h"
 #include "resource.h"
+#include "runtime/Handles.h"
 
 class CSkin {
 public:

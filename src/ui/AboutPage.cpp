@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 #include "resource.h"
 #include "skin/Skin.h"
 #include "ui/SkinDrawing.h"

@@ -2,7 +2,7 @@
 
 #include "app/ShowMessage.h"
 #include "app/WindowMessages.h"
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 #include "framework/PaintBuffer.h"
 #include "resource.h"
 #include "protocol/Server.h"

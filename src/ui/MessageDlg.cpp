@@ -1,6 +1,6 @@
 #include "ui/MessageDlg.h"
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 #include "framework/PaintBuffer.h"
 #include "framework/Window.h"
 #include "resource.h"

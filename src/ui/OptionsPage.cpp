@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 #include "framework/Window.h"
 #include "settings/Settings.h"
 #include "skin/Skin.h"

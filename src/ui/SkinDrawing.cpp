@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 #include "framework/Window.h"
 #include "skin/Skin.h"
 

@@ -7,7 +7,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 
 class CTrayIcon {
 public:

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 
 // A host as the menu lists it.
 struct TrayMenuHost {

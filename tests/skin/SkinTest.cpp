@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 #include "framework/Window.h"
 #include "skin/Skin.h"
 #include "skin/SkinColors.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 #include "support/TestEvent.h"
 
 class DebugOutputCapture {

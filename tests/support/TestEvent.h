@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 
 constexpr DWORD GenerousWait = 30000;
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 
 namespace testutil {
 

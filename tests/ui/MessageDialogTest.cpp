@@ -11,7 +11,7 @@
 
 #include "../support/UiWait.h"
 #include "app/ShowMessage.h"
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 #include "resource.h"
 
 namespace {

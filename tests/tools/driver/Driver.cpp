@@ -20,7 +20,7 @@
 
 #include "Pattern.h"
 #include "app/WindowMessages.h"
-#include "framework/Handles.h"
+#include "runtime/Handles.h"
 
 namespace {
 
