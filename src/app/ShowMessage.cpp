@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "framework/Window.h"
+#include "runtime/Module.h"
 #include "ui/MessageDlg.h"
 
 namespace {
@@ -22,10 +22,7 @@ bool IsMessageBoxOpen() noexcept {
 }
 
 int ShowMessageId(UINT stringId, UINT style) {
-    // With a zero length LoadStringW hands out the resource's own read-only text, of any length.
-    const wchar_t* resource = nullptr;
-    const int length = ::LoadStringW(ModuleInstance(), stringId, reinterpret_cast<wchar_t*>(&resource), 0);
-    if (length <= 0 || !resource) return 0;
-    const std::wstring text(resource, static_cast<size_t>(length));
+    const std::wstring text(ResourceText(stringId));
+    if (text.empty()) return 0;
     return ShowMessage(text.c_str(), style);
 }

@@ -7,10 +7,6 @@
 #include "framework/UiThread.h"
 #include "runtime/Trace.h"
 
-HINSTANCE ModuleInstance() {
-    return ::GetModuleHandleW(nullptr);
-}
-
 CWindow::~CWindow() {
     // A window whose object goes away must not call it any more.
     if (m_hwnd) {

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "runtime/Module.h"
+
 class CWindow {
 public:
     CWindow() = default;
@@ -47,9 +49,6 @@ private:
 
     HWND m_hwnd = nullptr;
 };
-
-// The module that holds the program's resources (the executable).
-HINSTANCE ModuleInstance();
 
 // Centres a top-level window on the work area of its monitor (keeps its size and z-order).
 void CenterOnScreen(HWND hwnd);

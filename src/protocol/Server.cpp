@@ -1,12 +1,12 @@
 // The server coordinator's start, shutdown and broadcasts (see Server.h for threads).
 #include "protocol/Server.h"
 
-#include "framework/Window.h"
 #include "protocol/Message.h"
 #include "protocol/TransferProgress.h"
 #include "protocol/WhoMessage.h"
 #include "resource.h"
 #include "runtime/FaultGuard.h"
+#include "runtime/Module.h"
 #include "runtime/Trace.h"
 #include "settings/Settings.h"
 
@@ -114,9 +114,7 @@ void CServer::SetStatus(StatusId status, DWORD systemError) {
         while (!detail.empty() && (detail.back() == L'\n' || detail.back() == L'\r' || detail.back() == L' '))
             detail.pop_back();
     }
-    const wchar_t* entry = nullptr;
-    const int entryLength = ::LoadStringW(ModuleInstance(), status, reinterpret_cast<wchar_t*>(&entry), 0);
-    m_statusText.assign(entry != nullptr && entryLength > 0 ? entry : L"", entryLength > 0 ? entryLength : 0);
+    m_statusText.assign(ResourceText(status));
     if (const size_t at = m_statusText.find(L"%s"); at != std::wstring::npos) m_statusText.replace(at, 2, detail);
 }
 

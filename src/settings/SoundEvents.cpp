@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "framework/Window.h"
 #include "resource.h"
+#include "runtime/Module.h"
 #include "settings/ProgramPath.h"
 #include "settings/RegKey.h"
 #include "settings/Settings.h"
@@ -43,11 +43,8 @@ std::wstring SoundFilePath(const wchar_t* file) {
 
 // The application's display name: the product name of the string table.
 std::wstring DisplayName() {
-    const wchar_t* text = nullptr;
-    // With a zero buffer size LoadStringW hands out a pointer into the resource itself.
-    const int length = ::LoadStringW(ModuleInstance(), IDS_PRODUCT_NAME, reinterpret_cast<wchar_t*>(&text), 0);
-    if (length <= 0 || !text) return kProductName;
-    return std::wstring(text, static_cast<size_t>(length));
+    const std::wstring_view text = ResourceText(IDS_PRODUCT_NAME);
+    return text.empty() ? std::wstring(kProductName) : std::wstring(text);
 }
 
 }  // namespace

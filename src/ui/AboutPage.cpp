@@ -4,6 +4,7 @@
 
 #include "runtime/Handles.h"
 #include "resource.h"
+#include "runtime/Module.h"
 #include "skin/Skin.h"
 #include "ui/SkinDrawing.h"
 
@@ -17,10 +18,8 @@ void CAboutPage::Paint(HDC dc, const RECT& client) const {
     panel.left += 2;   // room for the panel frame's rings up and to the left
     panel.top += 2;
     DrawSkinPanel(dc, panel);
-    const wchar_t* text = nullptr;
-    const int length = ::LoadStringW(ModuleInstance(), IDS_ABOUT_TEXT, reinterpret_cast<LPWSTR>(&text), 0);
-    if (length <= 0 || !text) return;
-    const std::wstring about(text, static_cast<size_t>(length));
+    const std::wstring about(ResourceText(IDS_ABOUT_TEXT));
+    if (about.empty()) return;
     DrawSkinText(dc, about.c_str(), RECT{panel.left + 6, panel.top + 6, panel.right - 6, panel.bottom},
                  theSkin.DarkColor, DT_WORDBREAK | DT_NOPREFIX);
 }

@@ -6,6 +6,7 @@
 #include "app/WindowMessages.h"
 #include "framework/PaintBuffer.h"
 #include "resource.h"
+#include "runtime/Module.h"
 #include "runtime/Trace.h"
 #include "skin/Skin.h"
 #include "ui/SkinDrawing.h"
@@ -23,11 +24,6 @@ HICON SmallAppIcon() {
     return static_cast<HICON>(::LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDI_PELKO), IMAGE_ICON, 16, 16, LR_SHARED));
 }
 
-std::wstring LoadText(UINT id) {
-    const wchar_t* text = nullptr;
-    const int length = ::LoadStringW(ModuleInstance(), id, reinterpret_cast<wchar_t*>(&text), 0);
-    return length > 0 ? std::wstring(text, length) : std::wstring();
-}
 }  // namespace
 
 // --- the bar -------------------------------------------------------------------------------
@@ -117,7 +113,7 @@ void CProgressWnd::Paint(HDC dc, const RECT& client) const {
     const RECT band{kBarRect.left, kBarRect.top - 2 - 18, kBarRect.right, kBarRect.top - 2};
     // On the base colour, like the main window's title: light text, black on a light base colour.
     const COLORREF text = theSkin.LightGreen ? theSkin.LightGreen : theSkin.DarkColor;
-    DrawSkinText(dc, LoadText(IDS_TRANSFERRING).c_str(), band, text, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+    DrawSkinText(dc, std::wstring(ResourceText(IDS_TRANSFERRING)).c_str(), band, text, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
 }
 
 LRESULT CProgressWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
