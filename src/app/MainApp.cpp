@@ -3,8 +3,8 @@
 #include <objbase.h>
 #include <ole2.h>
 
+#include "app/AppMessages.h"
 #include "app/ShowMessage.h"
-#include "app/WindowMessages.h"
 #include "protocol/Server.h"
 #include "settings/Settings.h"
 #include "skin/Skin.h"

@@ -7,10 +7,10 @@
 #include <cwchar>
 #include <new>
 
-#include "app/WindowMessages.h"
 #include "runtime/Trace.h"
 #include "settings/Settings.h"
 #include "settings/SoundEvents.h"
+#include "ui/UiMessages.h"
 
 Hosts::Hosts(CSettings& settings) : m_settings(settings) {}
 

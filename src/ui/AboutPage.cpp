@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "runtime/Handles.h"
 #include "resource.h"
+#include "runtime/Handles.h"
 #include "runtime/Module.h"
 #include "skin/Skin.h"
 #include "ui/SkinDrawing.h"

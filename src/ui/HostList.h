@@ -15,10 +15,7 @@
 #include "ui/HostListEdit.h"
 #include "ui/ListScrollBar.h"
 #include "ui/SubclassedControl.h"
-
-constexpr UINT WM_LISTCHECKED = WM_USER + 4009;   // list -> page: wParam index, lParam new mark
-constexpr UINT WM_LISTEDITDONE = WM_USER + 4011;  // editor -> list: wParam accept; list -> page: index, text
-constexpr UINT WM_REFILLLIST = WM_USER + 4021;    // Friends page -> itself
+#include "ui/UiMessages.h"
 
 class CHostList : public CSubclassedControl {
 public:

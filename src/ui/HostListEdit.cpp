@@ -4,7 +4,7 @@
 
 #include "framework/Window.h"
 #include "skin/Skin.h"
-#include "ui/HostList.h"
+#include "ui/UiMessages.h"
 
 bool CHostListEdit::Open(HWND list, const RECT& rect, const std::wstring& text, int limit) {
     m_list = list;

@@ -6,8 +6,7 @@
 #include <windows.h>
 
 #include "framework/Window.h"
-
-constexpr UINT WM_SCROLLBARPOS = WM_USER + 100;   // wParam the new top entry
+#include "ui/UiMessages.h"
 
 class CListScrollBar : public CWindow {
 public:

@@ -1,13 +1,13 @@
 #include "ui/MainWnd.h"
 
 #include "app/ShowMessage.h"
-#include "app/WindowMessages.h"
-#include "runtime/Handles.h"
 #include "framework/PaintBuffer.h"
-#include "resource.h"
 #include "protocol/Server.h"
+#include "resource.h"
+#include "runtime/Handles.h"
 #include "skin/Skin.h"
 #include "ui/SkinDrawing.h"
+#include "ui/UiMessages.h"
 
 namespace {
 // The panel behind the tab buttons, inset from the window's left, top and bottom edges.

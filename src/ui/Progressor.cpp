@@ -3,13 +3,13 @@
 
 #include <string>
 
-#include "app/WindowMessages.h"
 #include "framework/PaintBuffer.h"
 #include "resource.h"
 #include "runtime/Module.h"
 #include "runtime/Trace.h"
 #include "skin/Skin.h"
 #include "ui/SkinDrawing.h"
+#include "ui/UiMessages.h"
 
 namespace {
 constexpr wchar_t kProgressWindowClass[] = L"Pelko Progress Window Class";
@@ -124,10 +124,10 @@ LRESULT CProgressWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                               kCancelRect.right - kCancelRect.left, kCancelRect.bottom - kCancelRect.top, Hwnd(),
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCancelId)), ModuleInstance(), nullptr);
             return 0;
-        case kOpenMessage:
+        case WM_PROGRESSOPEN:
             Open();
             return 0;
-        case kCloseMessage:
+        case WM_PROGRESSCLOSE:
             ::ShowWindow(Hwnd(), SW_HIDE);
             return 0;
         case WM_PROGRESS:
@@ -172,7 +172,7 @@ void CProgressor::InitProgress() {
     ExTrace(L"Init Progress");
     if (HWND window = m_window.Hwnd()) {
         DWORD_PTR ignored = 0;
-        ::SendMessageTimeoutW(window, CProgressWnd::kOpenMessage, 0, 0, SMTO_NORMAL, kHandOverTimeoutMs, &ignored);
+        ::SendMessageTimeoutW(window, WM_PROGRESSOPEN, 0, 0, SMTO_NORMAL, kHandOverTimeoutMs, &ignored);
     }
     m_active.store(true);
 }
@@ -190,7 +190,7 @@ void CProgressor::CloseProgress() {
     if (!m_active.load()) return;
     if (HWND window = m_window.Hwnd()) {
         DWORD_PTR ignored = 0;
-        ::SendMessageTimeoutW(window, CProgressWnd::kCloseMessage, 0, 0, SMTO_NORMAL, kHandOverTimeoutMs, &ignored);
+        ::SendMessageTimeoutW(window, WM_PROGRESSCLOSE, 0, 0, SMTO_NORMAL, kHandOverTimeoutMs, &ignored);
     }
     m_active.store(false);
 }

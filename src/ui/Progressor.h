@@ -40,9 +40,6 @@ public:
     static constexpr int kWidth = 320;
     static constexpr int kHeight = 54;
     static constexpr int kCancelId = 4;
-    // Sent by the progressor to the window's own thread.
-    static constexpr UINT kOpenMessage = WM_APP + 1;
-    static constexpr UINT kCloseMessage = WM_APP + 2;
 
     bool Create();
     [[nodiscard]] bool IsCancelled() const noexcept { return m_cancelled.load() != 0; }

@@ -5,9 +5,9 @@
 #include <iterator>
 #include <utility>
 
-#include "app/WindowMessages.h"
 #include "framework/Window.h"
 #include "resource.h"
+#include "ui/UiMessages.h"
 
 namespace {
 constexpr wchar_t kTip[] = L"Pelko Network Clipboard";

@@ -12,13 +12,14 @@
 #include "../support/TestEvent.h"
 #include "../support/TestHelpers.h"
 #include "../support/UiWait.h"
+#include "app/AppMessages.h"
 #include "app/MainApp.h"
-#include "app/WindowMessages.h"
 #include "protocol/Server.h"
 #include "protocol/TransferMessages.h"
 #include "resource.h"
 #include "settings/Settings.h"
 #include "ui/MainWnd.h"
+#include "ui/UiMessages.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 
 #include <thread>
 
-#include "app/WindowMessages.h"
 #include "protocol/Hosts.h"
 #include "settings/Settings.h"
 #include "support/TestHelpers.h"
+#include "ui/UiMessages.h"
 
 TEST(Hosts, ListsEachAddressOnceAndTellsTheWindowInOrder) {
     CSettings settings;

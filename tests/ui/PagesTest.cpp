@@ -11,7 +11,6 @@
 
 #include "../support/RegistryHelpers.h"
 #include "../support/UiWait.h"
-#include "app/WindowMessages.h"
 #include "framework/Window.h"
 #include "protocol/Server.h"
 #include "settings/Settings.h"
@@ -19,6 +18,7 @@
 #include "ui/MainWnd.h"
 #include "ui/MessageDlg.h"
 #include "ui/Progressor.h"
+#include "ui/UiMessages.h"
 
 namespace {
 

@@ -19,8 +19,9 @@
 #include <vector>
 
 #include "Pattern.h"
-#include "app/WindowMessages.h"
+#include "app/AppMessages.h"
 #include "runtime/Handles.h"
+#include "ui/UiMessages.h"
 
 namespace {
 
