@@ -4,11 +4,11 @@
 #include <ole2.h>
 
 #include "app/AppMessages.h"
-#include "app/ShowMessage.h"
 #include "protocol/Server.h"
 #include "settings/Settings.h"
 #include "skin/Skin.h"
 #include "ui/Progressor.h"
+#include "ui/ShowMessage.h"
 
 bool CMainApp::HandOverToRunningCopy() {
     HWND running = ::FindWindowW(kHiddenWindowClass, nullptr);

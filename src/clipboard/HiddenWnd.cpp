@@ -1,7 +1,6 @@
 #include "clipboard/HiddenWnd.h"
 
 #include "app/AppMessages.h"
-#include "app/ShowMessage.h"
 #include "clipboard/FileLists.h"
 #include "clipboard/LocalClipboardWork.h"
 #include "framework/Application.h"
@@ -11,6 +10,7 @@
 #include "settings/Settings.h"
 #include "settings/SoundEvents.h"
 #include "ui/MainWnd.h"
+#include "ui/ShowMessage.h"
 #include "ui/UiMessages.h"
 
 CHiddenWnd::CHiddenWnd() : m_taskbarCreated(::RegisterWindowMessageW(L"TaskbarCreated")) {}

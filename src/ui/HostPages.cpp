@@ -1,9 +1,9 @@
 #include "ui/HostPages.h"
 
-#include "app/ShowMessage.h"
 #include "protocol/Server.h"
 #include "resource.h"
 #include "settings/Settings.h"
+#include "ui/ShowMessage.h"
 
 namespace {
 constexpr int kListId = 1;

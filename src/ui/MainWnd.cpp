@@ -1,11 +1,11 @@
 #include "ui/MainWnd.h"
 
-#include "app/ShowMessage.h"
 #include "framework/PaintBuffer.h"
 #include "protocol/Server.h"
 #include "resource.h"
 #include "runtime/Handles.h"
 #include "skin/Skin.h"
+#include "ui/ShowMessage.h"
 #include "ui/SkinDrawing.h"
 #include "ui/UiMessages.h"
 

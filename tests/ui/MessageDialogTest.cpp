@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "../support/UiWait.h"
-#include "app/ShowMessage.h"
-#include "runtime/Handles.h"
 #include "resource.h"
+#include "runtime/Handles.h"
+#include "ui/ShowMessage.h"
 
 namespace {
 

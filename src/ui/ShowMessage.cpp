@@ -1,4 +1,4 @@
-#include "app/ShowMessage.h"
+#include "ui/ShowMessage.h"
 
 #include <string>
 
