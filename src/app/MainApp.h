@@ -2,7 +2,7 @@
 // the hidden window, which becomes the application's main window. Main thread.
 #pragma once
 
-#include "clipboard/HiddenWnd.h"
+#include "app/HiddenWnd.h"
 #include "framework/Application.h"
 
 class CMainApp : public CApplication {

@@ -1,4 +1,4 @@
-#include "clipboard/HiddenWnd.h"
+#include "app/HiddenWnd.h"
 
 #include "app/AppMessages.h"
 #include "clipboard/FileLists.h"
