@@ -20,10 +20,10 @@
 #include <string>
 
 #include "clipboard/LocalClipboard.h"
-#include "clipboard/PendingFormats.h"
 #include "protocol/Ear.h"
 #include "protocol/Hosts.h"
 #include "protocol/Message.h"
+#include "protocol/PendingFormats.h"
 #include "protocol/ServerListener.h"
 #include "protocol/Status.h"
 #include "protocol/Talker.h"
