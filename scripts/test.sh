@@ -17,6 +17,8 @@ for level in "${levels[@]}"; do
   echo "=== $level tests"
   case "$level" in
     native)
+      # The include graph's back arrows and circles: counted only, until the last are gone.
+      "$root/scripts/check-includes.sh" --count-only
       (cd "$root/build/native" && ctest --output-on-failure -j "$jobs" -L native) || failed+=(native)
       ;;
     windows)
