@@ -1,18 +1,15 @@
 // The host table's operations. AddHost and RemoveHost run on the discovery socket's thread,
 // RemoveAll and the rest on the main thread (GetHost also on serving threads). Every operation
-// but SetNotifyWindow holds m_lock for its whole run, and catches whatever is raised inside so
-// that the table stays usable.
+// but SetNotifyWindow holds m_lock, for its whole run unless it reads or writes the registry,
+// and catches whatever is raised inside so that the table stays usable.
 #include "protocol/Hosts.h"
 
 #include <cwchar>
 #include <new>
 
 #include "runtime/Trace.h"
-#include "settings/Settings.h"
 #include "settings/SoundEvents.h"
 #include "ui/UiMessages.h"
-
-Hosts::Hosts(CSettings& settings) : m_settings(settings) {}
 
 Hosts::~Hosts() {
     RemoveAll();
@@ -46,8 +43,8 @@ BOOL Hosts::AddHost(DWORD address, const wchar_t* name) {
         host->Address = address;
         host->Name = name;
         host->Nick = name;
-        const auto stored = m_settings.FriendNicks.find(host->Name);
-        if (stored != m_settings.FriendNicks.end()) {
+        const auto stored = m_friendNicks.find(host->Name);
+        if (stored != m_friendNicks.end()) {
             host->Nick = stored->second;
             host->Friend = TRUE;
         }
@@ -85,9 +82,9 @@ BOOL Hosts::SetFriend(DWORD address, BOOL isFriend) {
         // The map is the set of friends known in this run: a new friend that leaves and comes
         // back before the next start is still recognised, an unmarked one is not.
         if (host.Friend)
-            m_settings.FriendNicks[host.Name] = host.Nick;
+            m_friendNicks[host.Name] = host.Nick;
         else
-            m_settings.FriendNicks.erase(host.Name);
+            m_friendNicks.erase(host.Name);
         Notify(WM_HOSTCHANGED, address, host.Friend);
         return TRUE;
     } catch (...) {
@@ -98,15 +95,28 @@ BOOL Hosts::SetFriend(DWORD address, BOOL isFriend) {
 
 BOOL Hosts::RenameHost(DWORD address, const wchar_t* nick) {
     try {
+        std::wstring name;
+        {
+            CriticalSectionLock lock(m_lock);
+            const int index = IndexOf(address);
+            if (index < 0) return FALSE;
+            HostInfo& host = *m_hosts[static_cast<size_t>(index)];
+            // Only friends are stored, and the store is what makes a host a friend at the next
+            // start: a stranger keeps its new nick in its record only (SetFriend carries it into
+            // the map).
+            if (!host.Friend) {
+                host.Nick = nick;
+                return TRUE;
+            }
+            name = host.Name;
+        }
+        // Stored outside the lock, so that discovery never waits on the registry. Only the main
+        // thread marks and renames, so the host is still a friend here (it may have left).
+        if (!SaveFriendNick(name.c_str(), nick)) return FALSE;
         CriticalSectionLock lock(m_lock);
+        m_friendNicks[name] = nick;
         const int index = IndexOf(address);
-        if (index < 0) return FALSE;
-        HostInfo& host = *m_hosts[static_cast<size_t>(index)];
-        // Only friends are stored, and the store is what makes a host a friend at the next start:
-        // a stranger keeps its new nick in its record only (SetFriend carries it into the map).
-        // SaveNick also enters the nick into FriendNicks; it runs under our lock for that reason.
-        if (host.Friend && !m_settings.SaveNick(host.Name.c_str(), nick)) return FALSE;
-        host.Nick = nick;
+        if (index >= 0 && m_hosts[static_cast<size_t>(index)]->Name == name) m_hosts[static_cast<size_t>(index)]->Nick = nick;
         return TRUE;
     } catch (...) {
         ExTrace(L"Exception caught in Hosts::RenameHost");
@@ -159,6 +169,48 @@ void Hosts::RemoveAll() {
     } catch (...) {
         ExTrace(L"Exception caught in Hosts::RemoveAll");
     }
+}
+
+BOOL Hosts::LoadFriends() {
+    try {
+        FriendNickMap loaded;
+        LoadFriendStore(loaded);   // outside the lock: discovery may be adding hosts meanwhile
+        CriticalSectionLock lock(m_lock);
+        m_friendNicks.swap(loaded);
+    } catch (...) {
+        ExTrace(L"Exception caught in Hosts::LoadFriends");
+    }
+    return TRUE;
+}
+
+BOOL Hosts::SaveFriends() {
+    try {
+        std::vector<StoredFriend> friends;
+        {
+            CriticalSectionLock lock(m_lock);
+            // Registry value names ignore letter case, so does "present".
+            auto present = [this](const std::wstring& name) {
+                for (const auto& host : m_hosts)
+                    if (::_wcsicmp(host->Name.c_str(), name.c_str()) == 0) return true;
+                return false;
+            };
+            for (const auto& host : m_hosts)
+                if (host->Friend) friends.push_back({host->Name, host->Nick});
+            // Friends that are away keep their place: a friend is forgotten only when the user
+            // clears its mark (SetFriend removes it from the map), not because it is offline now.
+            for (const auto& [name, nick] : m_friendNicks)
+                if (!present(name)) friends.push_back({name, nick});
+        }
+        SaveFriendStore(friends);
+    } catch (...) {
+        ExTrace(L"Exception caught in Hosts::SaveFriends");
+    }
+    return TRUE;
+}
+
+FriendNickMap Hosts::Friends() const {
+    CriticalSectionLock lock(m_lock);
+    return m_friendNicks;
 }
 
 size_t Hosts::Count() const {

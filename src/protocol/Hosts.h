@@ -1,8 +1,10 @@
-// Hosts: the table of the other hosts present on the network, in order of arrival. Discovery
-// adds and removes hosts on its socket thread; the user interface reads the table, marks friends
-// and renames hosts on the main thread. One critical section guards the records and the reads and
-// writes of the settings' FriendNicks made here; it is held while a notification is posted and
-// while a ForEachHost callback runs. Notifications are posted, never sent, to one notify window.
+// Hosts: the table of the other hosts present on the network, in order of arrival, and the
+// friends known in this run (the friends store's map, kept up to date as the user marks, unmarks
+// and renames). Discovery adds and removes hosts on its socket thread; the user interface reads
+// the table, marks friends and renames hosts on the main thread. One critical section guards the
+// records and the friends map; it is held while a notification is posted and while a ForEachHost
+// callback runs, never while the registry is read or written. Notifications are posted, never
+// sent, to one notify window.
 #pragma once
 
 #include <windows.h>
@@ -11,10 +13,9 @@
 #include <memory>
 #include <vector>
 
-#include "runtime/Handles.h"
 #include "protocol/HostInfo.h"
-
-class CSettings;
+#include "runtime/Handles.h"
+#include "settings/FriendStore.h"
 
 class Hosts {
 public:
@@ -22,8 +23,7 @@ public:
     // remove hosts from inside.
     using HostCallback = void (*)(const HostInfo& host, void* context);
 
-    // The table consults and changes the friends map of `settings` (the process's record).
-    explicit Hosts(CSettings& settings);
+    Hosts() = default;
     ~Hosts();
     Hosts(const Hosts&) = delete;
     Hosts& operator=(const Hosts&) = delete;
@@ -35,8 +35,8 @@ public:
     void RemoveHost(DWORD address);
     // The user marked or unmarked a host as friend. FALSE when the address is unknown.
     BOOL SetFriend(DWORD address, BOOL isFriend);
-    // The user gave a host a nick. A friend's is stored through CSettings::SaveNick first and
-    // taken only if that succeeded; a stranger's stays in its record (only friends are stored).
+    // The user gave a host a nick. A friend's is stored (SaveFriendNick) first and taken only if
+    // that succeeded; a stranger's stays in its record (only friends are stored).
     // FALSE when the address is unknown or a friend's nick could not be stored.
     BOOL RenameHost(DWORD address, const wchar_t* nick);
     // Copies the record of `address` into `host`. FALSE when the address is unknown.
@@ -51,9 +51,14 @@ public:
     // The window told of additions, removals and friend changes (the main window). Set once.
     void SetNotifyWindow(HWND window) noexcept { m_notifyWindow.store(window); }
 
-    // Holds the table's lock for the caller's scope: for changing the settings' FriendNicks
-    // while discovery may be adding hosts (CSettings::LoadHosts). Keep the scope short.
-    [[nodiscard]] CriticalSectionLock Lock() const { return CriticalSectionLock(m_lock); }
+    // Reads the friends store into the friends map (server start; discovery may already be
+    // adding hosts, which take their friend mark and nick from the map).
+    BOOL LoadFriends();
+    // Rewrites the friends store: the friends present, in order of arrival, then the friends of
+    // the map that are away (a friend is forgotten only when the user clears its mark).
+    BOOL SaveFriends();
+    // A copy of the friends map (for tests and diagnostics).
+    [[nodiscard]] FriendNickMap Friends() const;
 
     // Number of records (for tests and diagnostics).
     [[nodiscard]] size_t Count() const;
@@ -64,8 +69,8 @@ private:
     // Posts to the notify window when it exists. Lock held.
     void Notify(UINT message, WPARAM wParam, LPARAM lParam) const;
 
-    CSettings& m_settings;
     mutable CriticalSection m_lock;
     std::vector<std::unique_ptr<HostInfo>> m_hosts;   // guarded by m_lock
+    FriendNickMap m_friendNicks;                      // guarded by m_lock
     std::atomic<HWND> m_notifyWindow{nullptr};
 };

@@ -13,14 +13,10 @@
 CServer::CServer() : CServer(theSettings) {}
 
 CServer::CServer(CSettings& settings)
-    : m_settings(settings), m_hosts(settings), m_ear(m_hosts, settings), m_listener(*this), m_talker(*this, settings) {
-    m_settings.SetHostTable(&m_hosts);
-}
+    : m_settings(settings), m_ear(m_hosts, settings), m_listener(*this), m_talker(*this, settings) {}
 
 CServer::~CServer() {
     CloseSockets(false);
-    // The settings record outlives this object: it must not walk a table that is gone.
-    m_settings.SetHostTable(nullptr);
 }
 
 void CServer::CloseSockets(bool graceful) {
@@ -67,9 +63,8 @@ bool CServer::Init() {
         m_talker.CommitSuicide();
         return false;
     }
-    // Discovery may already be adding hosts: LoadHosts swaps the friends in under the table's lock.
-    m_settings.SetHostTable(&m_hosts);
-    m_settings.LoadHosts();
+    // Discovery may already be adding hosts: the friends are swapped in under the table's lock.
+    m_hosts.LoadFriends();
     BroadcastQuery();   // whether it went out or not, the others' queries will find us
     m_initialized = true;
     return true;

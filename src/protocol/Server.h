@@ -34,7 +34,6 @@ class CTransferProgress;
 class CServer {
 public:
     // The coordinator of the process works with theSettings; a test may give its own record.
-    // The record's SaveHosts walks this coordinator's host table from now on.
     CServer();
     explicit CServer(CSettings& settings);
     CServer(const CServer&) = delete;

@@ -6,6 +6,9 @@
 
 #include "runtime/Handles.h"
 
+// The program's settings key under HKEY_LOCAL_MACHINE (the friends store is its subkey Hosts).
+constexpr wchar_t kSettingsKeyPath[] = L"Software\\Pelko";
+
 class RegKey {
 public:
     RegKey() noexcept = default;

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr wchar_t kSettingsKey[] = L"Software\\Pelko";
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kRunValue[] = L"Pelko";
 constexpr COLORREF kDefaultBaseColor = RGB(0x20, 0x42, 0x34);
@@ -70,7 +69,7 @@ BOOL CSettings::Load() {
     DWORD udpPort = 4000, tcpPort = 4001, timeout = 7000;
     COLORREF baseColor = kDefaultBaseColor;
     RegKey key;
-    const bool keyRead = key.Open(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_ALL_ACCESS) == ERROR_SUCCESS;
+    const bool keyRead = key.Open(HKEY_LOCAL_MACHINE, kSettingsKeyPath, KEY_ALL_ACCESS) == ERROR_SUCCESS;
     if (keyRead) {
         ReadBool(key.Get(), L"AddFilenameAsText", addText);
         ReadBool(key.Get(), L"ConvertFilenameToUNC", convert);
@@ -118,7 +117,7 @@ BOOL CSettings::Load() {
 
 BOOL CSettings::Save() {
     RegKey key;
-    if (key.Create(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
+    if (key.Create(HKEY_LOCAL_MACHINE, kSettingsKeyPath, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
         key.SetDword(L"AddFilenameAsText", static_cast<DWORD>(AddFilenameAsText));
         key.SetDword(L"ConvertFilenameToUNC", static_cast<DWORD>(ConvertFilenameToUNC));
         key.SetDword(L"ShowFriendsOnly", static_cast<DWORD>(ShowFriendsOnly));

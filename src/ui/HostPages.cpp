@@ -178,7 +178,7 @@ void CRemoteHostsPage::Refill() {
 }
 
 void CRemoteHostsPage::OnHidePage() {
-    if (FriendsChanged) theSettings.SaveHosts();
+    if (FriendsChanged) theServer.HostTable().SaveFriends();
     FriendsChanged = FALSE;
 }
 

@@ -1,5 +1,6 @@
 // The host table: who is listed under which nick, friends, the search for a nick, and the messages
-// posted to its notify window (here from another thread). Renaming is tested with the friends store.
+// posted to its notify window (here from another thread). Renaming and saving are tested with the
+// friends store (SettingsTest.cpp).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,14 +8,17 @@
 #include <thread>
 
 #include "protocol/Hosts.h"
-#include "settings/Settings.h"
+#include "support/RegistryHelpers.h"
 #include "support/TestHelpers.h"
 #include "ui/UiMessages.h"
 
 TEST(Hosts, ListsEachAddressOnceAndTellsTheWindowInOrder) {
-    CSettings settings;
-    Hosts hosts{settings};
-    settings.FriendNicks[L"TWIN"] = L"Twins";
+    constexpr wchar_t kStore[] = L"Software\\Pelko\\Hosts";
+    testreg::DeleteTree(HKEY_LOCAL_MACHINE, kStore);
+    testreg::SetString(HKEY_LOCAL_MACHINE, kStore, L"TWIN", L"Twins");
+    Hosts hosts;
+    hosts.LoadFriends();
+    testreg::DeleteTree(HKEY_LOCAL_MACHINE, kStore);
     std::wstring local = testutil::ComputerName();
     ::CharLowerBuffW(local.data(), static_cast<DWORD>(local.size()));
     const HWND window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
@@ -39,7 +43,7 @@ TEST(Hosts, ListsEachAddressOnceAndTellsTheWindowInOrder) {
         return text;
     };
     EXPECT_EQ(posted(), L"+1 +2 +3 +4 -4 ~3f ~2 ");
-    EXPECT_EQ(settings.FriendNicks, (FriendNickMap{{L"Alpha", L"Alpha"}}));
+    EXPECT_EQ(hosts.Friends(), (FriendNickMap{{L"Alpha", L"Alpha"}}));
     HostInfo host;
     ASSERT_TRUE(hosts.GetHost(1, host));
     EXPECT_EQ(host.Nick, L"alpha");

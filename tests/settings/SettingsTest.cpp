@@ -1,6 +1,7 @@
 // The settings record against the test prefix's registry: each option's default, stored value
 // and saved value, the lock at the start of a run, the Run entry, the sound events, and the
-// friends store (Software\Pelko\Hosts) loaded, rewritten from the host table, and a nick stored.
+// friends store (Software\Pelko\Hosts) loaded into the host table, rewritten from it, and a nick
+// stored.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -157,8 +158,7 @@ FriendNickMap StoredFriends() {
 
 class HostStoreTest : public SettingsTest {
 protected:
-    CSettings m_settings;
-    Hosts m_hosts{m_settings};
+    Hosts m_hosts;
 };
 
 // Loading stops at the first name (128 characters or more) or nick (1024 or more) that does not
@@ -175,9 +175,8 @@ TEST_F(HostStoreTest, FriendsLoadWithTheirNicksUpToOneThatDoesNotFit) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Store(row.stored);
-        m_settings.FriendNicks[L"OLD"] = L"old";
-        EXPECT_EQ(m_settings.LoadHosts(), TRUE);
-        EXPECT_EQ(m_settings.FriendNicks, row.loaded);
+        EXPECT_EQ(m_hosts.LoadFriends(), TRUE);   // in place of what the row before loaded
+        EXPECT_EQ(m_hosts.Friends(), row.loaded);
     }
 }
 
@@ -196,15 +195,16 @@ TEST_F(HostStoreTest, RenameStoresAFriendsNickAtOnceOrKeepsTheOldOneAndAStranger
     HostInfo host;
     EXPECT_TRUE(m_hosts.GetHost(1, host) && host.Nick == L"Alice" && host.Friend);
     EXPECT_TRUE(m_hosts.GetHost(2, host) && host.Nick == L"Robin" && !host.Friend);
-    EXPECT_EQ(m_settings.FriendNicks, (FriendNickMap{{L"PC1", L"Alice"}}));
-    EXPECT_EQ(StoredFriends(), m_settings.FriendNicks);
+    EXPECT_EQ(m_hosts.Friends(), (FriendNickMap{{L"PC1", L"Alice"}}));
+    EXPECT_EQ(StoredFriends(), m_hosts.Friends());
 }
 
 TEST_F(HostStoreTest, SavingWritesThePresentFriendsAndKeepsTheAbsentOnes) {
-    Store({{L"AWAY", L"Away friend"}, {L"GONE", L"Gone friend"}, {L"STALE", L"stale"}});
+    Store({{L"AWAY", L"Away friend"}, {L"GONE", L"Gone friend"}});
+    m_hosts.LoadFriends();
+    // Stored after the load, so not a friend of this run: the rewrite drops it.
+    testreg::SetString(HKEY_LOCAL_MACHINE, kHostsKey, L"STALE", L"stale");
     testreg::SetDword(HKEY_LOCAL_MACHINE, L"Software\\Pelko\\Hosts\\Sub\\Deeper", L"v", 1);
-    m_settings.LoadHosts();
-    m_settings.FriendNicks.erase(L"STALE");
     // The friend mark set or cleared, or (-1) left alone; the nick given after it.
     const struct { const wchar_t* name; const wchar_t* nick; int isFriend; } present[] = {
         {L"GONE", nullptr, FALSE}, {L"HERE", nullptr, TRUE}, {L"PC1", L"Eve", -1},
@@ -217,10 +217,7 @@ TEST_F(HostStoreTest, SavingWritesThePresentFriendsAndKeepsTheAbsentOnes) {
     }
     m_hosts.RemoveHost(0);  // unmarked, then it left
     m_hosts.RemoveHost(2);  // a renamed stranger that left
-    EXPECT_EQ(m_settings.SaveHosts(), TRUE);  // without a table nothing is written
-    EXPECT_EQ(StoredFriends().count(L"STALE"), 1u);
-    m_settings.SetHostTable(&m_hosts);
-    EXPECT_EQ(m_settings.SaveHosts(), TRUE);
+    EXPECT_EQ(m_hosts.SaveFriends(), TRUE);
     const FriendNickMap expected = {{L"AWAY", L"Away friend"}, {L"HERE", L"HERE"}, {L"Pc7", L"Seven"}};
     EXPECT_EQ(StoredFriends(), expected);
     EXPECT_TRUE(testreg::SubkeyNames(HKEY_LOCAL_MACHINE, kHostsKey).empty());
