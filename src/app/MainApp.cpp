@@ -6,6 +6,7 @@
 #include "app/AppMessages.h"
 #include "protocol/Server.h"
 #include "settings/Settings.h"
+#include "settings/SoundEvents.h"
 #include "skin/Skin.h"
 #include "ui/Progressor.h"
 #include "ui/ShowMessage.h"
@@ -32,7 +33,7 @@ bool CMainApp::InitInstance() {
     if (HandOverToRunningCopy()) return false;
 
     if (!theSettings.Load()) return FailStartup(L"Failed to load settings");
-    theSettings.RegisterSoundEvents();  // the result does not matter
+    RegisterSoundEvents();  // the result does not matter
     if (!theSkin.Setup()) return FailStartup(L"Failed to initialize resources");
     // The network: discovery sockets, TCP listener, friends, and the first query.
     if (!theServer.Init()) return FailStartup(L"Failed to initialize server");

@@ -19,9 +19,6 @@ public:
     BOOL Load();
     BOOL Save();
 
-    // The program's sound events for the current user, registered once (SoundEvents.cpp).
-    void RegisterSoundEvents();
-
     Relaxed<DWORD> Timeout = 0;
     Relaxed<DWORD> UDPPort = 4000;
     Relaxed<DWORD> TCPPort = 4001;

@@ -9,7 +9,6 @@
 #include "runtime/Module.h"
 #include "settings/ProgramPath.h"
 #include "settings/RegKey.h"
-#include "settings/Settings.h"
 
 namespace {
 
@@ -75,7 +74,7 @@ BOOL RegisterSoundEvent(const wchar_t* name, const wchar_t* label, const wchar_t
     return TRUE;
 }
 
-void CSettings::RegisterSoundEvents() {
+void RegisterSoundEvents() {
     RegKey scheme;
     // Present already: registered on an earlier start, perhaps with sounds the user chose since.
     if (scheme.Open(HKEY_CURRENT_USER, kSchemeKey, KEY_ALL_ACCESS) == ERROR_SUCCESS) return;

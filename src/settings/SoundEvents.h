@@ -1,5 +1,5 @@
 // The program's sound events: registered for the user under HKEY_CURRENT_USER\AppEvents on the
-// first start (CSettings::RegisterSoundEvents), played by name wherever their moment occurs.
+// first start (RegisterSoundEvents), played by name wherever their moment occurs.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +18,10 @@ constexpr wchar_t kSoundDataTransmitted[] = L"PelkoDataTransmitted";
 constexpr DWORD kSoundFlagsAsync = SND_ASYNC | SND_NODEFAULT | SND_APPLICATION;
 // Played to the end before the call returns (serving connection).
 constexpr DWORD kSoundFlagsSync = SND_NODEFAULT | SND_APPLICATION;
+
+// Registers the program's sound events for the current user, once: an earlier start's
+// registration (perhaps with sounds the user chose since) is left as it is. Main thread, at start-up.
+void RegisterSoundEvents();
 
 // Writes the scheme entries and the label of one event; `file` is a file name beside the program,
 // or empty for an event without a sound of its own. Registry failures are silent; returns TRUE.

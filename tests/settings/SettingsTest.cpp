@@ -13,6 +13,7 @@
 #include "../support/TestHelpers.h"
 #include "protocol/Hosts.h"
 #include "settings/Settings.h"
+#include "settings/SoundEvents.h"
 
 namespace {
 
@@ -126,7 +127,7 @@ TEST_F(SettingsTest, SoundEventsAreRegisteredAtTheFirstStartAndTheUsersChoiceKep
     HKEY labels = nullptr;  // the system's key; the test prefix may lack it
     ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, kLabels.c_str(), &labels), ERROR_SUCCESS);
     ::RegCloseKey(labels);
-    CSettings().RegisterSoundEvents();
+    RegisterSoundEvents();
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kScheme), L"Pelko Network Clipboard");
     EXPECT_EQ(testreg::SubkeyNames(HKEY_CURRENT_USER, kScheme.c_str()), kEvents);
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kLabels + L"\\PelkoDataTransmitted"), L"Pelko - Data Transmitted");
@@ -136,7 +137,7 @@ TEST_F(SettingsTest, SoundEventsAreRegisteredAtTheFirstStartAndTheUsersChoiceKep
     EXPECT_EQ(Text(HKEY_CURRENT_USER, ready + L"Current"), sound);
     const std::wstring chosen = kScheme + L"\\PelkoNewFriend\\.Current";
     testreg::SetString(HKEY_CURRENT_USER, chosen.c_str(), nullptr, L"C:\\sounds\\chime.wav");
-    CSettings().RegisterSoundEvents();  // a later start
+    RegisterSoundEvents();  // a later start
     EXPECT_EQ(Text(HKEY_CURRENT_USER, chosen), L"C:\\sounds\\chime.wav");
 }
 
