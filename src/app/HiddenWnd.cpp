@@ -43,6 +43,7 @@ bool CHiddenWnd::MainWindowExists() const noexcept {
 bool CHiddenWnd::CreateMainWindow() {
     if (MainWindowExists()) return true;
     m_mainWnd = std::make_unique<CMainWnd>();
+    m_mainWnd->SetHostEvents(&m_hostEvents);
     if (!m_mainWnd->Create()) {
         m_mainWnd.reset();   // also destroys a window that failed half-way
         ExTrace(L"HiddenWnd: main window not created (%d)", static_cast<int>(::GetLastError()));
@@ -79,6 +80,7 @@ void CHiddenWnd::ToggleLock() {
 void CHiddenWnd::Exit() {
     // The network goes first: the others hear our goodbye while the icon is still there.
     theServer.Shutdown();
+    theServer.HostTable().SetListener(nullptr);
     m_trayIcon.Delete();
     DestroyWindow();   // the application's main window: its end posts WM_QUIT
     if (CApplication* app = CApplication::Current()) app->ExitInstance();

@@ -13,6 +13,7 @@
 
 #include "clipboard/ClipboardChain.h"
 #include "framework/Window.h"
+#include "ui/HostEvents.h"
 #include "ui/TrayIcon.h"
 #include "ui/TrayMenu.h"
 
@@ -36,6 +37,10 @@ public:
     bool CreateMainWindow();
     // A second start, or the tray: raise the main window if it exists, else create it.
     void OpenMainWindow();
+
+    // The host table's listener: installed for the run by the application, it tells the main
+    // window (while there is one) of host changes.
+    [[nodiscard]] CHostEvents& HostEvents() noexcept { return m_hostEvents; }
 
     // The tray icon, after the settings' lock state.
     void AddTrayIcon();
@@ -70,6 +75,7 @@ private:
     // The known hosts for the tray menu, in the host table's order.
     std::vector<TrayMenuHost> ListTrayHosts() const;
 
+    CHostEvents m_hostEvents;
     std::unique_ptr<CMainWnd> m_mainWnd;
     CClipboardChain m_chain;
     CTrayIcon m_trayIcon;

@@ -36,11 +36,19 @@ bool CMainApp::InitInstance() {
     RegisterSoundEvents();  // the result does not matter
     if (!theSkin.Setup()) return FailStartup(L"Failed to initialize resources");
     // The network: discovery sockets, TCP listener, friends, and the first query.
-    if (!theServer.Init()) return FailStartup(L"Failed to initialize server");
+    // The user interface hears of the hosts from the first one on (until Exit).
+    theServer.HostTable().SetListener(&m_hiddenWnd.HostEvents());
+    if (!theServer.Init()) {
+        theServer.HostTable().SetListener(nullptr);
+        return FailStartup(L"Failed to initialize server");
+    }
 
     // The hidden window joins the clipboard viewer chain as it is created; its failure has no
     // message of its own.
-    if (!m_hiddenWnd.Create()) return false;
+    if (!m_hiddenWnd.Create()) {
+        theServer.HostTable().SetListener(nullptr);
+        return false;
+    }
     SetMainWindow(&m_hiddenWnd);
     theServer.SetClipboardOwner(m_hiddenWnd.Hwnd());
 

@@ -1,6 +1,6 @@
 // The host table's operations. AddHost and RemoveHost run on the discovery socket's thread,
 // RemoveAll and the rest on the main thread (GetHost also on serving threads). Every operation
-// but SetNotifyWindow holds m_lock, for its whole run unless it reads or writes the registry,
+// but SetListener holds m_lock, for its whole run unless it reads or writes the registry,
 // and catches whatever is raised inside so that the table stays usable.
 #include "protocol/Hosts.h"
 
@@ -8,8 +8,6 @@
 #include <new>
 
 #include "runtime/Trace.h"
-#include "settings/SoundEvents.h"
-#include "ui/UiMessages.h"
 
 Hosts::~Hosts() {
     RemoveAll();
@@ -20,11 +18,6 @@ int Hosts::IndexOf(DWORD address) const {
         if (m_hosts[static_cast<size_t>(i)]->Address == address) return i;
     }
     return -1;
-}
-
-void Hosts::Notify(UINT message, WPARAM wParam, LPARAM lParam) const {
-    const HWND window = m_notifyWindow.load();
-    if (window && ::IsWindow(window)) ::PostMessageW(window, message, wParam, lParam);
 }
 
 BOOL Hosts::AddHost(DWORD address, const wchar_t* name) {
@@ -51,8 +44,7 @@ BOOL Hosts::AddHost(DWORD address, const wchar_t* name) {
         ExTrace(L"Hosts: AddHost [%s]", host->Name.c_str());
         const HostInfo& added = *host;
         m_hosts.push_back(std::move(host));
-        PlaySoundEvent(kSoundNewFriend, kSoundFlagsAsync);
-        Notify(WM_HOSTADDED, address, reinterpret_cast<LPARAM>(added.Name.c_str()));
+        if (IHostsListener* listener = m_listener.load()) listener->HostAdded(address, added.Name.c_str());
         return TRUE;
     } catch (...) {
         ExTrace(L"Exception caught in Hosts::AddHost");
@@ -66,7 +58,7 @@ void Hosts::RemoveHost(DWORD address) {
         const int index = IndexOf(address);
         if (index < 0) return;
         m_hosts.erase(m_hosts.begin() + index);
-        Notify(WM_HOSTREMOVED, address, 0);
+        if (IHostsListener* listener = m_listener.load()) listener->HostRemoved(address);
     } catch (...) {
         ExTrace(L"Exception caught in Hosts::RemoveHost");
     }
@@ -85,7 +77,7 @@ BOOL Hosts::SetFriend(DWORD address, BOOL isFriend) {
             m_friendNicks[host.Name] = host.Nick;
         else
             m_friendNicks.erase(host.Name);
-        Notify(WM_HOSTCHANGED, address, host.Friend);
+        if (IHostsListener* listener = m_listener.load()) listener->HostChanged(address, host.Friend);
         return TRUE;
     } catch (...) {
         ExTrace(L"Exception caught in Hosts::SetFriend");

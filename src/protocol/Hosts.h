@@ -3,8 +3,8 @@
 // and renames). Discovery adds and removes hosts on its socket thread; the user interface reads
 // the table, marks friends and renames hosts on the main thread. One critical section guards the
 // records and the friends map; it is held while a notification is posted and while a ForEachHost
-// callback runs, never while the registry is read or written. Notifications are posted, never
-// sent, to one notify window.
+// callback runs, never while the registry is read or written. Changes are told to one listener
+// (HostsListener.h), under the lock.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "protocol/HostInfo.h"
+#include "protocol/HostsListener.h"
 #include "runtime/Handles.h"
 #include "settings/FriendStore.h"
 
@@ -48,8 +49,9 @@ public:
     int FindNick(const wchar_t* nick, DWORD exceptAddress) const;
     // Deletes every record (server shutdown). Posts nothing.
     void RemoveAll();
-    // The window told of additions, removals and friend changes (the main window). Set once.
-    void SetNotifyWindow(HWND window) noexcept { m_notifyWindow.store(window); }
+    // The listener told of additions, removals and friend changes (the user interface's), or
+    // none. It must stay alive until it is replaced or removed.
+    void SetListener(IHostsListener* listener) noexcept { m_listener.store(listener); }
 
     // Reads the friends store into the friends map (server start; discovery may already be
     // adding hosts, which take their friend mark and nick from the map).
@@ -66,11 +68,8 @@ public:
 private:
     // Index of the record with `address`, searching from the last; -1 when absent. Lock held.
     int IndexOf(DWORD address) const;
-    // Posts to the notify window when it exists. Lock held.
-    void Notify(UINT message, WPARAM wParam, LPARAM lParam) const;
-
     mutable CriticalSection m_lock;
     std::vector<std::unique_ptr<HostInfo>> m_hosts;   // guarded by m_lock
     FriendNickMap m_friendNicks;                      // guarded by m_lock
-    std::atomic<HWND> m_notifyWindow{nullptr};
+    std::atomic<IHostsListener*> m_listener{nullptr};
 };

@@ -5,6 +5,7 @@
 #include "resource.h"
 #include "runtime/Handles.h"
 #include "skin/Skin.h"
+#include "ui/HostEvents.h"
 #include "ui/ShowMessage.h"
 #include "ui/SkinDrawing.h"
 #include "ui/UiMessages.h"
@@ -69,7 +70,7 @@ LRESULT CMainWnd::OnCreate(WPARAM wParam, LPARAM lParam) {
     for (int i = 0; i < kPageCount; ++i) {
         if (!m_pageTable[i]->Create(pageRect, Hwnd(), kFirstPageId + i)) return -1;
     }
-    theServer.HostTable().SetNotifyWindow(Hwnd());
+    if (m_hostEvents) m_hostEvents->SetWindow(Hwnd());
     SelectPage(0);
     ::SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadAppIcon(16)));
     ::SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadAppIcon(32)));
@@ -151,7 +152,7 @@ void CMainWnd::OnClose() {
 
 void CMainWnd::OnDestroy() {
     SelectPage(-1);   // the current page hears that it is left (the Options page saves)
-    theServer.HostTable().SetNotifyWindow(nullptr);
+    if (m_hostEvents) m_hostEvents->SetWindow(nullptr);
 }
 
 void CMainWnd::OnFinalDestroy() {

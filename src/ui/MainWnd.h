@@ -14,6 +14,8 @@
 #include "ui/HostPages.h"
 #include "ui/OptionsPage.h"
 
+class CHostEvents;
+
 class CMainWnd : public CWindow {
 public:
     static constexpr int kWidth = 500;
@@ -34,6 +36,8 @@ public:
 
     // Called with a host's address when the user takes that host's clipboard (Friends page).
     void SetOnTakeClipboard(std::function<void(DWORD)> take);
+    // The host table's listener that tells this window of host changes while it exists.
+    void SetHostEvents(CHostEvents* events) noexcept { m_hostEvents = events; }
 
     // Makes page `index` (0 Friends, 1 Remote Hosts, 2 Options, 3 About; -1 none) the current one.
     void SelectPage(int index);
@@ -69,4 +73,5 @@ private:
     static constexpr UINT_PTR kDeferredCloseTimer = 1;
     static constexpr UINT kDeferredCloseMs = 100;
     std::function<void()> m_onGone;
+    CHostEvents* m_hostEvents = nullptr;
 };

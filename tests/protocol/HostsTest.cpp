@@ -1,16 +1,16 @@
-// The host table: who is listed under which nick, friends, the search for a nick, and the messages
-// posted to its notify window (here from another thread). Renaming and saving are tested with the
+// The host table: who is listed under which nick, friends, the search for a nick, and what it
+// tells its listener (here on another thread). Renaming and saving are tested with the
 // friends store (SettingsTest.cpp).
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <utility>
 
 #include "protocol/Hosts.h"
 #include "support/RegistryHelpers.h"
 #include "support/TestHelpers.h"
-#include "ui/UiMessages.h"
 
 TEST(Hosts, ListsEachAddressOnceAndTellsTheWindowInOrder) {
     constexpr wchar_t kStore[] = L"Software\\Pelko\\Hosts";
@@ -21,8 +21,15 @@ TEST(Hosts, ListsEachAddressOnceAndTellsTheWindowInOrder) {
     testreg::DeleteTree(HKEY_LOCAL_MACHINE, kStore);
     std::wstring local = testutil::ComputerName();
     ::CharLowerBuffW(local.data(), static_cast<DWORD>(local.size()));
-    const HWND window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    hosts.SetNotifyWindow(window);
+    struct : IHostsListener {
+        std::wstring text;   // + added, - removed, ~ changed (f: now a friend)
+        void HostAdded(DWORD address, const wchar_t*) override { text += L"+" + std::to_wstring(address) + L" "; }
+        void HostRemoved(DWORD address) override { text += L"-" + std::to_wstring(address) + L" "; }
+        void HostChanged(DWORD address, BOOL isFriend) override {
+            text += L"~" + std::to_wstring(address) + (isFriend ? L"f " : L" ");
+        }
+    } told;
+    hosts.SetListener(&told);
     std::thread([&] {
         hosts.AddHost(9, local.c_str());            // this computer, in other letter case: never listed
         hosts.AddHost(1, L"alpha");
@@ -35,13 +42,7 @@ TEST(Hosts, ListsEachAddressOnceAndTellsTheWindowInOrder) {
         hosts.SetFriend(3, TRUE);
         hosts.SetFriend(2, FALSE);
     }).join();
-    auto posted = [window] {
-        std::wstring text;   // + added, - removed, ~ changed (f: now a friend)
-        for (MSG m; ::PeekMessageW(&m, window, WM_HOSTADDED, WM_HOSTCHANGED, PM_REMOVE);)
-            text += L"+-~"[m.message - WM_HOSTADDED] + std::to_wstring(m.wParam) +
-                    (m.message == WM_HOSTCHANGED && m.lParam ? L"f " : L" ");
-        return text;
-    };
+    auto posted = [&told] { return std::exchange(told.text, {}); };
     EXPECT_EQ(posted(), L"+1 +2 +3 +4 -4 ~3f ~2 ");
     EXPECT_EQ(hosts.Friends(), (FriendNickMap{{L"Alpha", L"Alpha"}}));
     HostInfo host;
@@ -56,5 +57,5 @@ TEST(Hosts, ListsEachAddressOnceAndTellsTheWindowInOrder) {
     hosts.AddHost(3, L"Alpha");
     EXPECT_TRUE(hosts.GetHost(3, host) && host.Friend);
     EXPECT_EQ(posted(), L"+3 ");
-    ::DestroyWindow(window);
+    hosts.SetListener(nullptr);
 }
