@@ -5,14 +5,11 @@
 
 #include <cstdint>
 
+#include "protocol/ChecksumPath.h"
+
 class CChecksum {
 public:
-    // The ways Compute goes over long data, slowest first. All give the same checksums.
-    enum class Path : uint8_t {
-        Table,    // look-up tables, five braided chains of 8-byte words: any processor
-        Fold128,  // carry-less multiplication (PCLMULQDQ) on 16-byte registers
-        Fold512,  // carry-less multiplication on 64-byte registers (VPCLMULQDQ with AVX-512)
-    };
+    using Path = ChecksumPath;
 
     // Asks the processor (cpuid, once, here) and takes the fastest path that it offers, but no
     // faster one than `fastest`: the tests and the benchmark force each path this way. The
@@ -26,7 +23,7 @@ public:
 
     Path ChosenPath() const noexcept { return m_path; }
 
-    static constexpr uint32_t Polynomial = 0xEDB88320;
+    static constexpr uint32_t Polynomial = kChecksumPolynomial;
 
 private:
     Path m_path;

@@ -24,7 +24,7 @@ namespace {
 // x^n modulo P, bit-reflected as the register holds it (bit 31 is x^0): n shifts from x^0.
 constexpr uint32_t PowerOfX(int n) noexcept {
     uint32_t r = 0x80000000u;
-    for (int i = 0; i < n; ++i) r = (r & 1) ? (r >> 1) ^ CChecksum::Polynomial : r >> 1;
+    for (int i = 0; i < n; ++i) r = (r & 1) ? (r >> 1) ^ kChecksumPolynomial : r >> 1;
     return r;
 }
 
@@ -97,14 +97,14 @@ constexpr uint64_t Avx512States = 0xE6;
 
 }  // namespace
 
-CChecksum::Path OfferedFoldPath() noexcept {
+ChecksumPath OfferedFoldPath() noexcept {
     unsigned eax, ebx, ecx, edx;
-    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx) || !(ecx & bit_PCLMUL)) return CChecksum::Path::Table;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx) || !(ecx & bit_PCLMUL)) return ChecksumPath::Table;
     if (!(ecx & bit_OSXSAVE) || (EnabledRegisterStates() & Avx512States) != Avx512States)
-        return CChecksum::Path::Fold128;
+        return ChecksumPath::Fold128;
     if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) || !(ebx & bit_AVX512F) || !(ecx & bit_VPCLMULQDQ))
-        return CChecksum::Path::Fold128;
-    return CChecksum::Path::Fold512;
+        return ChecksumPath::Fold128;
+    return ChecksumPath::Fold512;
 }
 
 __attribute__((target("pclmul"))) size_t Fold128(const uint8_t* data, size_t length, uint8_t rest[16]) noexcept {
@@ -154,7 +154,7 @@ __attribute__((target("pclmul,avx512f,vpclmulqdq"))) size_t Fold512(const uint8_
 
 #else  // no carry-less multiplication: the table code takes everything
 
-CChecksum::Path OfferedFoldPath() noexcept { return CChecksum::Path::Table; }
+ChecksumPath OfferedFoldPath() noexcept { return ChecksumPath::Table; }
 size_t Fold128(const uint8_t*, size_t, uint8_t[16]) noexcept { return 0; }
 size_t Fold512(const uint8_t*, size_t, uint8_t[16]) noexcept { return 0; }
 

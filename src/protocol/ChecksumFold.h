@@ -5,11 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "protocol/Checksum.h"
+#include "protocol/ChecksumPath.h"
 
 // The fastest folding path that this processor and its operating system offer (cpuid and the
-// register state that the system saves); Path::Table when there is none.
-CChecksum::Path OfferedFoldPath() noexcept;
+// register state that the system saves); ChecksumPath::Table when there is none.
+ChecksumPath OfferedFoldPath() noexcept;
 
 // The least lengths each fold takes.
 constexpr size_t Fold128Least = 64;
