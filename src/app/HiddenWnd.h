@@ -1,21 +1,29 @@
 // The hidden window: the program's anchor on the window manager and the application's main
 // window (its destruction ends the message loop). It is never shown (no size; the tray menu
-// shows it only while the menu is open). It owns the tray icon and its menu and the main window
-// object, answers a second start of the program (WM_OPENMAINWINDOW), and is the program's place
-// in the clipboard viewer chain, and the owner of a remote host's formats placed on the clipboard,
-// which it renders on paste. Everything here runs on the main thread.
+// shows it only while the menu is open). Its one job is dispatch: it is where the system, the
+// shell and a second start of the program reach the running copy, and it hands each message to
+// the part that does the work:
+//   WM_RENDERFORMAT                          -> CRemoteClipboard::Render (then WM_RENDERED -> OnRendered)
+//   WM_TRAYNOTIFY (right click)              -> the main window if open, else CTrayController::Track
+//   WM_OPENMAINWINDOW (second start)         -> CMainWndOwner::Open
+//   WM_DRAWCLIPBOARD, WM_CHANGECBCHAIN, WM_TIMER -> CClipboardChain
+//   "TaskbarCreated" (the task bar restarted)   -> the tray icon added again
+// It acts on the tray menu's commands itself: lock toggle, exit, open the main window, take a host.
+//
+// Threads: every handler runs on the main thread, which owns the window; nothing here takes a
+// lock. State that other threads see is guarded where it lives: the host events' window (an
+// atomic, read by the threads that change the host table), the pending formats (their own lock,
+// read by the serving threads) and the settings' lock flag (a relaxed atomic).
 #pragma once
 
 #include <windows.h>
 
-#include <memory>
-#include <vector>
-
 #include "clipboard/ClipboardChain.h"
+#include "clipboard/RemoteClipboard.h"
 #include "framework/Window.h"
 #include "ui/HostEvents.h"
-#include "ui/TrayIcon.h"
-#include "ui/TrayMenu.h"
+#include "ui/MainWndOwner.h"
+#include "ui/TrayController.h"
 
 class CMainWnd;
 
@@ -30,27 +38,23 @@ public:
     void DestroyWindow() override;
 
     // The main window object while its window exists, else null.
-    [[nodiscard]] CMainWnd* MainWnd() const noexcept { return m_mainWnd.get(); }
-    [[nodiscard]] bool MainWindowExists() const noexcept;
-    // Creates, centres, shows and raises the main window. On failure tells the user
-    // "Failed to create main window" and the program goes on without it.
-    bool CreateMainWindow();
-    // A second start, or the tray: raise the main window if it exists, else create it.
-    void OpenMainWindow();
+    [[nodiscard]] CMainWnd* MainWnd() const noexcept { return m_mainWnd.Get(); }
 
     // The host table's listener: installed for the run by the application, it tells the main
     // window (while there is one) of host changes.
     [[nodiscard]] CHostEvents& HostEvents() noexcept { return m_hostEvents; }
 
     // The tray icon, after the settings' lock state.
-    void AddTrayIcon();
-    [[nodiscard]] const CTrayIcon& TrayIcon() const noexcept { return m_trayIcon; }
+    void AddTrayIcon() { m_tray.Add(Hwnd()); }
+    [[nodiscard]] const CTrayIcon& TrayIcon() const noexcept { return m_tray.Icon(); }
     // "Lock": toggles the lock state and shows it in the tray icon. Not saved.
     void ToggleLock();
-    // Makes the host's clipboard the local one: its format list is fetched and promised with
-    // delayed rendering. Host 0 only forgets the current remote host.
+    // Makes the host's clipboard the local one (CRemoteClipboard::Take); a failure is told to the
+    // user. Host 0 only forgets the current remote host.
     void TakeRemoteClipboard(DWORD host);
-    [[nodiscard]] DWORD CurrentRemoteHost() const noexcept { return m_currentHost; }
+    [[nodiscard]] DWORD CurrentRemoteHost() const noexcept { return m_remote.CurrentHost(); }
+    // The remote formats this window owns and renders.
+    [[nodiscard]] CRemoteClipboard& RemoteClipboard() noexcept { return m_remote; }
 
     // "Exit": shuts the server down (goodbye broadcast, sockets closed, host table emptied),
     // removes the tray icon and destroys this window, which ends the message loop.
@@ -62,24 +66,14 @@ protected:
 private:
     LRESULT OnCreate(WPARAM wParam, LPARAM lParam);
     void OnTrayNotify(UINT mouseMessage);
-    void OpenTrayMenu();
     void OnTrayCommand(UINT command);
-    // WM_RENDERFORMAT: fetches one promised format from the host that placed it.
-    void OnRenderFormat(UINT format);
-    // Puts a fetched block (and a file list's companions) on the open clipboard. False when the
-    // clipboard refused the block, which is then still the caller's.
-    bool SetFetchedData(UINT format, HGLOBAL data);
-    // A block that arrived after the pasting application stopped waiting: onto the clipboard
-    // all the same while this window owns it, else freed.
-    void KeepLateData(UINT format, HGLOBAL data);
-    // The known hosts for the tray menu, in the host table's order.
-    std::vector<TrayMenuHost> ListTrayHosts() const;
+    // A remote request failed: the "TaskFailed" sound and the coordinator's status text.
+    static void ReportFailure();
 
     CHostEvents m_hostEvents;
-    std::unique_ptr<CMainWnd> m_mainWnd;
+    CRemoteClipboard m_remote;
+    CMainWndOwner m_mainWnd;
     CClipboardChain m_chain;
-    CTrayIcon m_trayIcon;
-    CTrayMenu m_trayMenu;
-    DWORD m_currentHost = 0;       // whose clipboard was asked for last (pastes: CServer::PlacedHost)
+    CTrayController m_tray;
     const UINT m_taskbarCreated;   // sent to top-level windows when the task bar (re)starts
 };

@@ -66,9 +66,6 @@ public:
     // caller owns, or null with the status set.
     bool GetRemoteClipInfo(ULONG host, std::wstring& list);
     HGLOBAL GetRemoteClipData(ULONG host, UINT format);
-    // Puts the formats of a host's format list on the clipboard for delayed rendering, owned by
-    // the application's main window, and records them as pending and the host as theirs. Always TRUE.
-    BOOL PlaceRemoteFormats(const std::wstring& list, ULONG host);
     // The host whose formats the clipboard holds from the last placement (0 before any): pastes
     // fetch from it, whatever other host's take failed since. Main thread.
     [[nodiscard]] ULONG PlacedHost() const noexcept { return m_placedHost; }
