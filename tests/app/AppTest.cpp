@@ -1,6 +1,6 @@
-// The program as the user meets it: start-up, the tray menu driven from the keyboard on a second
-// thread while its modal loop runs on the test's thread, the main window it opens, "Exit", and a
-// paste whose data comes after the pasting application stopped waiting.
+// The program as the user meets it: start-up (also with its port taken), the tray menu driven from
+// the keyboard on a second thread while its modal loop runs on the test's thread, the main window
+// it opens, "Exit", and a paste whose data comes after the pasting application stopped waiting.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -47,6 +47,15 @@ Opening RightClickAndPick(HWND hidden, Pick pick) {
     return seen;
 }
 
+// A socket of the test's on the port of every local address; a stream socket listens.
+UniqueSocket Bound(int type, USHORT port) {
+    UniqueSocket socket(::socket(AF_INET, type, 0));
+    const sockaddr_in at{AF_INET, ::htons(port), {}, {}};
+    if (::bind(socket.Get(), reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0) socket.Reset();
+    if (socket && type == SOCK_STREAM && ::listen(socket.Get(), 2) != 0) socket.Reset();
+    return socket;
+}
+
 struct AppTest : ::testing::Test {
     void TearDown() override {
         MSG msg;
@@ -66,149 +75,106 @@ struct TrayTest : AppTest {
 
 }  // namespace
 
-TEST_F(TrayTest, LockTogglesTheLockTheIconAndTheCheckMark) {
+// "Lock" locks, shown by the icon (also after the task bar restarted) and the check mark; dismissing
+// the menu changes nothing; "Open Main Window" opens one main window, which stays the only one and,
+// while open, answers a right click on the icon instead of the menu; "Exit" ends it all.
+TEST_F(TrayTest, TheMenuLocksOpensOneMainWindowAndExits) {
     const Opening first = RightClickAndPick(hidden.Hwnd(), Pick::Lock);
     ASSERT_TRUE(first.opened && !first.lockChecked);
-    EXPECT_TRUE(theSettings.Locked);
+    EXPECT_TRUE(theSettings.Locked && hidden.TrayIcon().IconId() == IDI_PELKO_LOCKED);
+    ::SendMessageW(hidden.Hwnd(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     EXPECT_EQ(hidden.TrayIcon().IconId(), UINT(IDI_PELKO_LOCKED));
-    ::SendMessageW(hidden.Hwnd(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);   // a restarted task bar
-    EXPECT_EQ(hidden.TrayIcon().IconId(), UINT(IDI_PELKO_LOCKED));
-
-    EXPECT_TRUE(RightClickAndPick(hidden.Hwnd(), Pick::Lock).lockChecked);
-    EXPECT_FALSE(theSettings.Locked);
-    EXPECT_EQ(hidden.TrayIcon().IconId(), UINT(IDI_PELKO));
-    // Dismissing the menu changes nothing.
-    EXPECT_FALSE(RightClickAndPick(hidden.Hwnd(), Pick::Dismiss).lockChecked || theSettings.Locked || hidden.MainWnd());
-}
-
-TEST_F(TrayTest, OpenMainWindowShowsOneMainWindowUntilItsCloseButton) {
+    EXPECT_TRUE(RightClickAndPick(hidden.Hwnd(), Pick::Dismiss).lockChecked && theSettings.Locked && !hidden.MainWnd());
     ASSERT_TRUE(RightClickAndPick(hidden.Hwnd(), Pick::OpenMainWindow).opened && hidden.MainWnd());
     HWND main = hidden.MainWnd()->Hwnd();
-    EXPECT_TRUE(::IsWindowVisible(main));
-    // Asked again (as a second start does), the same window comes to the front.
-    ::SendMessageW(hidden.Hwnd(), WM_OPENMAINWINDOW, 0, 0);
-    EXPECT_EQ(hidden.MainWnd()->Hwnd(), main);
-    EXPECT_EQ(::FindWindowExW(nullptr, main, kMainWindowClass, nullptr), nullptr);   // and no second one
-    EXPECT_EQ(::GetForegroundWindow(), main);
-    // While it is open a right-click on the icon raises it instead of opening the menu.
     ::SetForegroundWindow(hidden.Hwnd());
     uitest::WindowWatch watch(L"#32768");
     ::SendMessageW(hidden.Hwnd(), WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
     EXPECT_EQ(watch.Stop(), 0);
-    EXPECT_EQ(::GetForegroundWindow(), main);
-
+    EXPECT_TRUE(::GetForegroundWindow() == main && !::FindWindowExW(nullptr, main, kMainWindowClass, nullptr));
     ::SendMessageW(::GetDlgItem(main, CMainWnd::kCloseButtonId), BM_CLICK, 0, 0);
     ASSERT_TRUE(uitest::PumpUntil([&] { return hidden.MainWnd() == nullptr; }));
-    EXPECT_EQ(::FindWindowW(kMainWindowClass, nullptr), nullptr);
-    EXPECT_TRUE(::IsWindow(hidden.Hwnd()));   // the program goes on in the tray
+    EXPECT_TRUE(!::FindWindowW(kMainWindowClass, nullptr) && ::IsWindow(hidden.Hwnd()));   // the program goes on in the tray
+    EXPECT_TRUE(RightClickAndPick(hidden.Hwnd(), Pick::Exit).opened);
+    EXPECT_FALSE(hidden.TrayIcon().IsAdded() || ::IsWindow(hidden.Hwnd()));
 }
 
-// The first copy starts locked (the settings say so) and shows the locked icon; a second copy
-// hands over to it and ends.
-TEST_F(AppTest, AStartShowsTheLockAndASecondCopyHandsOverToTheRunningOne) {
+// A start whose UDP or TCP port (4000, 4001 by default) another program holds tells the user and
+// ends: no window, no tray icon, no network. The first copy that starts shows the lock when the
+// settings say so, a second copy hands over to it and ends, and "Exit" shuts the server down.
+TEST_F(AppTest, AStartWithItsPortTakenEndsAndASecondCopyHandsOverToTheRunningOne) {
+    for (const auto& [type, port] : {std::pair{SOCK_DGRAM, 4000}, std::pair{SOCK_STREAM, 4001}}) {
+        const UniqueSocket holder = Bound(type, USHORT(port));
+        std::wstring shown;
+        std::atomic<bool> stop{false};
+        std::thread user([&] {
+            if (HWND box = uitest::WaitForProcessWindow(L"#32770", &stop)) {
+                shown = uitest::TextOf(box);
+                ::PostMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+            }
+        });
+        CMainApp app;
+        EXPECT_FALSE(app.InitInstance()) << port;
+        stop = true;
+        user.join();
+        EXPECT_EQ(shown, L"Failed to initialize server") << port;
+        EXPECT_FALSE(theServer.IsInitialized() || app.HiddenWnd().Hwnd() || app.HiddenWnd().TrayIcon().IsAdded()) << port;
+    }
     theSettings.Locked = TRUE;
     CMainApp first;
     ASSERT_TRUE(first.InitInstance());
     EXPECT_EQ(first.HiddenWnd().TrayIcon().IconId(), UINT(IDI_PELKO_LOCKED));
     {
         CMainApp second;
-        EXPECT_FALSE(second.InitInstance());
-        EXPECT_EQ(second.HiddenWnd().Hwnd(), nullptr);
-        EXPECT_FALSE(second.HiddenWnd().TrayIcon().IsAdded());
+        EXPECT_FALSE(second.InitInstance() || second.HiddenWnd().Hwnd() || second.HiddenWnd().TrayIcon().IsAdded());
     }
     ASSERT_TRUE(uitest::PumpUntil([&] { return first.HiddenWnd().MainWnd() != nullptr; }));
     EXPECT_TRUE(::IsWindowVisible(first.HiddenWnd().MainWnd()->Hwnd()));
     first.HiddenWnd().Exit();
+    EXPECT_FALSE(theServer.IsInitialized() || first.HiddenWnd().TrayIcon().IsAdded() || ::FindWindowW(kHiddenWindowClass, nullptr));
 }
-
-TEST_F(AppTest, ARunEndsThroughTheTrayMenusExitWithTheServerShutDown) {
-    CMainApp app;
-    std::atomic<bool> done{false};
-    Opening seen;
-    std::thread user([&] {
-        HWND hidden = nullptr;
-        while (!done && !(hidden = ::FindWindowW(kHiddenWindowClass, nullptr))) ::Sleep(10);
-        if (!hidden) return;
-        ::PostMessageW(hidden, WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
-        PickFromOpenMenu(Pick::Exit, seen, &done);
-    });
-    EXPECT_EQ(app.Run(), 0);
-    done = true;
-    user.join();
-    EXPECT_TRUE(seen.opened);
-    EXPECT_FALSE(theServer.IsInitialized());
-    EXPECT_FALSE(app.HiddenWnd().TrayIcon().IsAdded());
-    EXPECT_EQ(::FindWindowW(kHiddenWindowClass, nullptr), nullptr);
-}
-
-namespace {
-
-// A peer that answers on a socket of the test's: one request per connection, the reply given.
-void AnswerOneRequest(SOCKET listener, const std::u16string& list, const std::vector<uint8_t>& data) {
-    UniqueSocket connection(::accept(listener, nullptr, nullptr));
-    uint8_t request[RequestBufferSize];
-    int received = 0;
-    CMessage header;
-    for (int got = 1; got > 0 && (received < 24 || received < 24 + int(header.length)); received += got) {
-        got = ::recv(connection.Get(), reinterpret_cast<char*>(request) + received, int(sizeof request) - received, 0);
-        if (received + got >= 24) header.Decode(request, 24);
-    }
-    std::vector<uint8_t> reply = header.command == cmd_GetInfo ? PrepareSendInfo(header, list) : data;
-    if (header.command == cmd_GetData) PrepareSendData(header, data.data(), uint32_t(data.size()));
-    const auto bytes = header.Encode();
-    reply.insert(reply.begin(), bytes.begin(), bytes.end());
-    ::send(connection.Get(), reinterpret_cast<const char*>(reply.data()), int(reply.size()), 0);
-    ::shutdown(connection.Get(), SD_SEND);
-    char rest;
-    ::recv(connection.Get(), &rest, 1, 0);   // until the client has closed
-}
-
-}  // namespace
 
 // What Windows' clipboard does to a render that outlasts its patience: the pasting side opens the
-// clipboard, asks the owner to render, gives up and closes the clipboard. The data that comes
-// afterwards goes onto the clipboard all the same, the other promise stays, and the next paste
-// takes the data without a fetch.
+// clipboard, asks the owner to render, gives up and closes it. The data that a peer sends afterwards
+// goes onto the clipboard all the same, the other promise stays, and the next paste needs no fetch.
 TEST_F(TrayTest, DataThatArrivesAfterThePasteGaveUpIsKeptOnTheClipboard) {
-    theSettings.UDPPort = 24540;
-    theSettings.TCPPort = 24541;
+    theSettings.UDPPort = 24540, theSettings.TCPPort = 24541;
     ASSERT_TRUE(theServer.Init());
-    theServer.SetClipboardOwner(hidden.Hwnd());
-    UniqueSocket listener(::socket(AF_INET, SOCK_STREAM, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = ::htons(24542);
-    address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(0, ::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address));
-    ASSERT_EQ(0, ::listen(listener.Get(), 2));
+    const UniqueSocket listener = Bound(SOCK_STREAM, 24542);
     theSettings.TCPPort = 24542;   // the client asks the test's peer; the server keeps its own port
     std::vector<uint8_t> block(6000);
     for (size_t i = 0; i < block.size(); ++i) block[i] = uint8_t(i * 7 + i / 256);
     TestEvent givenUp;
-    std::thread peer([&] {
-        AnswerOneRequest(listener.Get(), u"Pelko Late Block/CF_UNICODETEXT", {});
-        if (givenUp.Wait()) AnswerOneRequest(listener.Get(), {}, block);
+    std::thread peer([&] {   // reads the request whole, and answers it with the block once the paste gave up
+        UniqueSocket connection(::accept(listener.Get(), nullptr, nullptr));
+        uint8_t request[RequestBufferSize];
+        CMessage header;
+        for (int received = 0, got = 1; got > 0 && (received < 24 || received < 24 + int(header.length)); received += got) {
+            got = ::recv(connection.Get(), reinterpret_cast<char*>(request) + received, int(sizeof request) - received, 0);
+            if (received + got >= 24) header.Decode(request, 24);
+        }
+        if (!givenUp.Wait()) return;
+        PrepareSendData(header, block.data(), uint32_t(block.size()));
+        const auto bytes = header.Encode();
+        ::send(connection.Get(), reinterpret_cast<const char*>(bytes.data()), int(bytes.size()), 0);
+        ::send(connection.Get(), reinterpret_cast<const char*>(block.data()), int(block.size()), 0);
     });
-    hidden.TakeRemoteClipboard(INADDR_LOOPBACK);
+    hidden.RemoteClipboard().PlaceRemoteFormats(hidden.Hwnd(), L"Pelko Late Block/CF_UNICODETEXT", INADDR_LOOPBACK);
     const UINT late = ::RegisterClipboardFormatW(L"Pelko Late Block");
     ASSERT_EQ(theServer.Pending().Ids(), (std::vector<UINT>{late, CF_UNICODETEXT}));
-
     bool timedOut = false;
     std::thread pasting([&] {
         if (uitest::PumpUntil([] { return ::OpenClipboard(nullptr) != FALSE; })) {
-            DWORD_PTR result = 0;
-            timedOut = !::SendMessageTimeoutW(hidden.Hwnd(), WM_RENDERFORMAT, late, 0, SMTO_NORMAL, 200, &result) &&
+            timedOut = !::SendMessageTimeoutW(hidden.Hwnd(), WM_RENDERFORMAT, late, 0, SMTO_NORMAL, 200, nullptr) &&
                        ::GetLastError() == ERROR_TIMEOUT;
             ::CloseClipboard();
         }
         givenUp.Set();
     });
-    // The render runs in this pump and ends with the data where it goes.
-    ASSERT_TRUE(uitest::PumpUntil([] { return theServer.Pending().Count() == 1; }));
+    ASSERT_TRUE(uitest::PumpUntil([] { return theServer.Pending().Count() == 1; }));   // the render runs in this pump
     pasting.join();
     peer.join();
-    EXPECT_TRUE(timedOut);
-    EXPECT_EQ(::GetClipboardOwner(), hidden.Hwnd());
+    EXPECT_TRUE(timedOut && ::GetClipboardOwner() == hidden.Hwnd());
     EXPECT_EQ(theServer.Pending().Ids(), std::vector<UINT>{CF_UNICODETEXT});
     uitest::WindowWatch messages(L"#32770");   // a fetch now could only fail: the peer is gone
     ASSERT_TRUE(uitest::PumpUntil([] { return ::OpenClipboard(nullptr) != FALSE; }));

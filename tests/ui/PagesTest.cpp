@@ -1,4 +1,5 @@
 // The main window's pages driven by the window messages that the user's clicks and typing send.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -11,13 +12,12 @@
 
 #include "../support/RegistryHelpers.h"
 #include "../support/UiWait.h"
-#include "framework/Window.h"
 #include "protocol/Server.h"
+#include "protocol/WhoMessage.h"
 #include "settings/Settings.h"
 #include "skin/Skin.h"
 #include "ui/MainWnd.h"
 #include "ui/MessageDlg.h"
-#include "ui/Progressor.h"
 #include "ui/UiMessages.h"
 
 namespace {
@@ -26,10 +26,8 @@ struct MainWindowTest : ::testing::Test {
     void SetUp() override {
         theSkin.Setup(ModuleInstance(), RGB(0x20, 0x42, 0x34));
         theSettings.ShowFriendsOnly = TRUE;
-        Hosts& hosts = theServer.HostTable();
-        hosts.AddHost(1, L"ALPHA");
-        hosts.AddHost(2, L"BETA");
-        hosts.SetFriend(2, TRUE);
+        theServer.HostTable().AddHost(1, L"ALPHA"), theServer.HostTable().AddHost(2, L"BETA");
+        theServer.HostTable().SetFriend(2, TRUE);
         ASSERT_TRUE(wnd.Create());
         wnd.SetOnTakeClipboard([this](DWORD a) { taken.push_back(a); });
         uitest::PumpUntil([] { return true; });   // what creating the window posted
@@ -37,24 +35,36 @@ struct MainWindowTest : ::testing::Test {
     void TearDown() override {
         wnd.DestroyWindow();
         theServer.HostTable().RemoveAll();
-        // Leaving the options page saves the settings: later tests start from an empty registry.
-        testreg::DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Pelko");
+        testreg::DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Pelko");   // what leaving the options page saved
     }
     CHostList& Friends() { return static_cast<CFriendsPage&>(wnd.Page(0)).List(); }
     CMainWnd wnd;
     std::vector<DWORD> taken;
 };
 
-TEST_F(MainWindowTest, FriendsPageFollowsTheSettingAndHostMessagesOnlyWhileCurrent) {
+// A double click on a friend takes its clipboard; the Remote Hosts page asks the network who is
+// there each time it shows; the Friends page follows the setting, and host messages while current;
+// the Options page stores its edits.
+TEST_F(MainWindowTest, PagesFollowTheUserTheNetworkAndTheSettings) {
     ASSERT_EQ(Friends().Count(), 1);   // friends only: BETA
-    EXPECT_EQ(Friends().GetEntryAddress(0), 2u);
-    ::SendMessageW(wnd.Hwnd(), WM_COMMAND, 4, 0);   // About: host messages go nowhere
-    theServer.HostTable().SetFriend(1, TRUE);
+    ::SendMessageW(Friends().Hwnd(), LB_SETCURSEL, 0, 0);
+    ::SendMessageW(wnd.Page(0).Hwnd(), WM_COMMAND, MAKEWPARAM(1, LBN_DBLCLK), LPARAM(Friends().Hwnd()));
+    EXPECT_EQ(taken, std::vector<DWORD>{2});
+    EXPECT_FALSE(Friends().IsEditing() || Friends().PendingRename() != -1);   // and opens no editor
+    theSettings.UDPPort = 24550;   // a listener there hears the Remote Hosts page's query (waiting 10 s at most)
+    UniqueSocket ear(::socket(AF_INET, SOCK_DGRAM, 0));
+    const sockaddr_in at{AF_INET, ::htons(24550), {}, {}};
+    const DWORD patience = 10000;
+    char query[WhoMessageSize + 1];
+    ASSERT_EQ(::bind(ear.Get(), reinterpret_cast<const sockaddr*>(&at), sizeof at), 0);
+    ::setsockopt(ear.Get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&patience), sizeof patience);
+    ::SendMessageW(wnd.Hwnd(), WM_COMMAND, 2, 0);
+    EXPECT_EQ(::recv(ear.Get(), query, sizeof query, 0), int(WhoMessageSize));
+    theServer.HostTable().SetFriend(1, TRUE);   // the Friends page is not current: it hears nothing
     ::SendMessageW(wnd.Hwnd(), WM_HOSTCHANGED, 1, TRUE);
     EXPECT_EQ(Friends().Count(), 1);
     theSettings.ShowFriendsOnly = FALSE;
-    theServer.HostTable().SetFriend(1, FALSE);
-    theServer.HostTable().AddHost(3, L"GAMMA");
+    theServer.HostTable().SetFriend(1, FALSE), theServer.HostTable().AddHost(3, L"GAMMA");
     ::SendMessageW(wnd.Hwnd(), WM_COMMAND, 1, 0);   // a fresh show lists every host
     EXPECT_EQ(Friends().Count(), 3);
     ::SendMessageW(wnd.Hwnd(), WM_HOSTREMOVED, 3, 0);
@@ -62,18 +72,8 @@ TEST_F(MainWindowTest, FriendsPageFollowsTheSettingAndHostMessagesOnlyWhileCurre
     theServer.HostTable().SetFriend(2, FALSE);   // no friend any more: off the page, whatever the setting
     ::SendMessageW(wnd.Hwnd(), WM_HOSTCHANGED, 2, FALSE);
     EXPECT_EQ(Friends().FindEntry(2), -1);
-}
-
-TEST_F(MainWindowTest, DoubleClickTakesTheSelectedHostsClipboardAndOpensNoEditor) {
-    ::SendMessageW(Friends().Hwnd(), LB_SETCURSEL, 0, 0);
-    ::SendMessageW(wnd.Page(0).Hwnd(), WM_COMMAND, MAKEWPARAM(1, LBN_DBLCLK), LPARAM(Friends().Hwnd()));
-    EXPECT_EQ(taken, std::vector<DWORD>{2});
-    EXPECT_FALSE(Friends().IsEditing() || Friends().PendingRename() != -1);
-}
-
-// What the edits hold is stored as _wtoi reads it when the page is left, ports beyond 65535 too
-// (the server refuses them at its next start).
-TEST_F(MainWindowTest, OptionsEditsStoreWhatTheyHoldWhenLeft) {
+    // What the Options page's edits hold is stored as _wtoi reads it when the page is left, ports
+    // beyond 65535 too (the server refuses them at its next start).
     using E = COptionsPage::Edit;
     const struct { E edit; Relaxed<DWORD> CSettings::*setting; const wchar_t* text; DWORD expected; } rows[] = {
         {E::UdpPort, &CSettings::UDPPort, L"", 0},          {E::UdpPort, &CSettings::UDPPort, L"70000", 70000},
@@ -92,8 +92,7 @@ TEST_F(MainWindowTest, RenamingAFriendRefusesAnEmptyOrTakenNick) {
     const struct { const wchar_t* nick; const wchar_t* message; LRESULT result; const wchar_t* stored; } rows[] = {
         {L"", L"Nick name must have at least one character length.", 0, L"BETA"},
         {L"alpha", L"Please enter an unique nick name.", 0, L"BETA"},
-        {L"Bee", L"", 1, L"Bee"},
-    };
+        {L"Bee", L"", 1, L"Bee"}};
     bool stayedUnderTheBox = false;
     for (const auto& row : rows) {
         std::wstring shown;
@@ -105,14 +104,12 @@ TEST_F(MainWindowTest, RenamingAFriendRefusesAnEmptyOrTakenNick) {
                 ::PostMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
             }
         });
-        const LRESULT result = ::SendMessageW(wnd.Page(0).Hwnd(), WM_LISTEDITDONE, 0, LPARAM(row.nick));
+        EXPECT_EQ(::SendMessageW(wnd.Page(0).Hwnd(), WM_LISTEDITDONE, 0, LPARAM(row.nick)), row.result) << row.nick;
         stop = true;
         user.join();
         EXPECT_EQ(shown, row.message) << row.nick;
-        EXPECT_EQ(result, row.result) << row.nick;
         HostInfo host;
-        ASSERT_TRUE(theServer.HostTable().GetHost(2, host));
-        EXPECT_EQ(host.Nick, row.stored) << row.nick;
+        EXPECT_TRUE(theServer.HostTable().GetHost(2, host) && host.Nick == row.stored) << row.nick;
     }
     EXPECT_TRUE(stayedUnderTheBox);
     EXPECT_TRUE(uitest::PumpUntil([&] { return wnd.Hwnd() == nullptr; }));
@@ -122,23 +119,12 @@ TEST_F(MainWindowTest, RenamingAFriendRefusesAnEmptyOrTakenNick) {
 TEST_F(MainWindowTest, SurfacesPaintWithTheSkin) {
     ::SendMessageW(Friends().Hwnd(), LB_SETCURSEL, 0, 0);   // BETA, selected
     const CMessageDlg box(nullptr);
-    const CProgressWnd progress;
-    CProgressBar bar;
-    bar.SetRange(100);
-    bar.SetPosition(50);
     const COLORREF base = theSkin.BaseColor, paper = theSkin.PaperColor;
-    using Paint = std::function<void(HDC, const RECT&)>;
-    const struct { const char* what; Paint paint; POINT at; COLORREF expected; } rows[] = {
-        {"main window margin", [&](HDC dc, const RECT& r) { wnd.Paint(dc, r); }, {5, 40}, base},
-        {"main window tab panel", [&](HDC dc, const RECT& r) { wnd.Paint(dc, r); }, {60, 285}, paper},
-        {"selected friend", [&](HDC dc, const RECT& r) { Friends().Paint(dc, r); }, {150, 9}, base},
-        {"host list below the entries", [&](HDC dc, const RECT& r) { Friends().Paint(dc, r); }, {150, 100}, paper},
-        {"message box title strip", [&](HDC dc, const RECT& r) { box.Paint(dc, r); }, {100, 10}, base},
-        {"message box panel", [&](HDC dc, const RECT& r) { box.Paint(dc, r); }, {100, 100}, paper},
-        {"progress window", [&](HDC dc, const RECT& r) { progress.Paint(dc, r); }, {5, 50}, base},
-        {"progress bar, done half", [&](HDC dc, const RECT&) { bar.Paint(dc, RECT{0, 0, 200, 20}); }, {20, 12}, RGB(90, 90, 90)},
-        {"progress bar, half to do", [&](HDC dc, const RECT&) { bar.Paint(dc, RECT{0, 0, 200, 20}); }, {150, 12}, paper},
-    };
+    const auto of = [](const auto& surface) { return [&surface](HDC dc, const RECT& r) { surface.Paint(dc, r); }; };
+    const struct { const char* what; std::function<void(HDC, const RECT&)> paint; POINT at; COLORREF expected; } rows[] = {
+        {"main window margin", of(wnd), {5, 40}, base},            {"main window tab panel", of(wnd), {60, 285}, paper},
+        {"selected friend", of(Friends()), {150, 9}, base},        {"host list below the entries", of(Friends()), {150, 100}, paper},
+        {"message box title strip", of(box), {100, 10}, base},     {"message box panel", of(box), {100, 100}, paper}};
     UniqueDc dc(::CreateCompatibleDC(nullptr));
     WindowDcGuard screen(nullptr);
     UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.Get(), 500, 300));

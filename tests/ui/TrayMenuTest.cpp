@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "resource.h"
@@ -13,27 +14,19 @@
 
 namespace {
 
-struct Item {
-    std::wstring text;
-    UINT command;
-    DWORD address;   // the host's, kept with its item
-    bool operator==(const Item&) const = default;
-};
+using Item = std::tuple<std::wstring, UINT, DWORD>;   // a host item: text, command, the host's address kept with it
 
 TEST(TrayMenu, EachOpeningListsTheHostsAboveTheFixedItems) {
     const struct Row { bool locked, friendsOnly; int hosts; std::vector<Item> expected; } rows[] = {
         {true, false, 3, {{L"host2", 0x8002, 102}, {L"host1", 0x8001, 101}, {L"host0", 0x8000, 100}}},
         {false, true, 3, {{L"host2", 0x8001, 102}, {L"host0", 0x8000, 100}}},
-        // Host commands step over Exit, Open Main Window and Lock (0x8003 to 0x8005).
-        {true, false, 5, {{L"host4", 0x8007, 104}, {L"host3", 0x8006, 103}, {L"host2", 0x8002, 102},
-                          {L"host1", 0x8001, 101}, {L"host0", 0x8000, 100}}},
-        {false, false, 0, {}},
-    };
+        {true, false, 5, {{L"host4", 0x8007, 104}, {L"host3", 0x8006, 103}, {L"host2", 0x8002, 102},   // commands step
+                          {L"host1", 0x8001, 101}, {L"host0", 0x8000, 100}}},   // over Exit, Open Main Window, Lock
+        {false, false, 0, {}}};
     CTrayMenu menu;
     ASSERT_TRUE(menu.Load());
     HMENU popup = menu.Popup();
-    int opening = 0;
-    for (const Row& row : rows) {
+    for (int opening = 0; const Row& row : rows) {
         SCOPED_TRACE(++opening);
         std::vector<TrayMenuHost> hosts;   // host0 at 100, host1 at 101, ...: the even ones friends
         for (int i = 0; i < row.hosts; ++i) hosts.push_back({L"host" + std::to_wstring(i), DWORD(100 + i), i % 2 == 0});
@@ -45,7 +38,7 @@ TEST(TrayMenu, EachOpeningListsTheHostsAboveTheFixedItems) {
             wchar_t text[32] = {};
             ::GetMenuStringW(popup, UINT(i), text, 32, MF_BYPOSITION);
             const UINT command = ::GetMenuItemID(popup, i);
-            items.push_back({text, command, menu.HostAddress(command).value_or(0)});
+            items.emplace_back(text, command, menu.HostAddress(command).value_or(0));
         }
         EXPECT_EQ(items, row.expected);
         const UINT fixed[] = {0, ID_TRAY_LOCK, 0, ID_TRAY_OPEN_MAIN, ID_TRAY_EXIT};   // 0: separators
