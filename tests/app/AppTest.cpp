@@ -131,7 +131,7 @@ TEST_F(AppTest, AStartWithItsPortTakenEndsAndASecondCopyHandsOverToTheRunningOne
     ASSERT_TRUE(uitest::PumpUntil([&] { return first.HiddenWnd().MainWnd() != nullptr; }));
     EXPECT_TRUE(::IsWindowVisible(first.HiddenWnd().MainWnd()->Hwnd()));
     first.HiddenWnd().Exit();
-    EXPECT_FALSE(theServer.IsInitialized() || first.HiddenWnd().TrayIcon().IsAdded() || ::FindWindowW(kHiddenWindowClass, nullptr));
+    EXPECT_FALSE(theServer.IsInitialized() || first.HiddenWnd().TrayIcon().IsAdded() || first.HiddenWnd().Hwnd());
 }
 
 // What Windows' clipboard does to a render that outlasts its patience: the pasting side opens the

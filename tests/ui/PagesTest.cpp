@@ -72,8 +72,7 @@ TEST_F(MainWindowTest, PagesFollowTheUserTheNetworkAndTheSettings) {
     theServer.HostTable().SetFriend(2, FALSE);   // no friend any more: off the page, whatever the setting
     ::SendMessageW(wnd.Hwnd(), WM_HOSTCHANGED, 2, FALSE);
     EXPECT_EQ(Friends().FindEntry(2), -1);
-    // What the Options page's edits hold is stored as _wtoi reads it when the page is left, ports
-    // beyond 65535 too (the server refuses them at its next start).
+    // The Options page's edits are stored as _wtoi reads them when it is left, ports beyond 65535 too.
     using E = COptionsPage::Edit;
     const struct { E edit; Relaxed<DWORD> CSettings::*setting; const wchar_t* text; DWORD expected; } rows[] = {
         {E::UdpPort, &CSettings::UDPPort, L"", 0},          {E::UdpPort, &CSettings::UDPPort, L"70000", 70000},
@@ -122,9 +121,9 @@ TEST_F(MainWindowTest, SurfacesPaintWithTheSkin) {
     const COLORREF base = theSkin.BaseColor, paper = theSkin.PaperColor;
     const auto of = [](const auto& surface) { return [&surface](HDC dc, const RECT& r) { surface.Paint(dc, r); }; };
     const struct { const char* what; std::function<void(HDC, const RECT&)> paint; POINT at; COLORREF expected; } rows[] = {
-        {"main window margin", of(wnd), {5, 40}, base},            {"main window tab panel", of(wnd), {60, 285}, paper},
-        {"selected friend", of(Friends()), {150, 9}, base},        {"host list below the entries", of(Friends()), {150, 100}, paper},
-        {"message box title strip", of(box), {100, 10}, base},     {"message box panel", of(box), {100, 100}, paper}};
+        {"main window margin", of(wnd), {5, 40}, base},        {"main window tab panel", of(wnd), {60, 285}, paper},
+        {"selected friend", of(Friends()), {150, 9}, base},    {"host list below the entries", of(Friends()), {150, 100}, paper},
+        {"message box title strip", of(box), {100, 10}, base}, {"message box panel", of(box), {100, 100}, paper}};
     UniqueDc dc(::CreateCompatibleDC(nullptr));
     WindowDcGuard screen(nullptr);
     UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.Get(), 500, 300));
