@@ -120,12 +120,12 @@ class Paste:
 def message(host, paste):
     """The text of the message box that host shows, closed with OK; None when the paste ended
     without one."""
-    while not host.driver("find", "--class", DIALOG_CLASS, "--visible").ok:
+    while not host.driver("wait", "--class", DIALOG_CLASS, "--visible", "--timeout", 0).ok:
         if not paste.running():
             return None
         time.sleep(0.2)
-    shown = host.driver_ok("dialog", "--class", DIALOG_CLASS).stdout
-    shown = " ".join(l.split("\t")[-1] for l in shown.replace("\r\n", "\n").splitlines()[:1])
+    shown = host.driver_ok("info", "--class", DIALOG_CLASS).stdout.replace("\r\n", "\n")
+    shown = next(l[len("title "):] for l in shown.splitlines() if l.startswith("title "))   # the box's text is its title
     host.driver_ok("press", "--class", DIALOG_CLASS, 1)
     host.driver("wait", "--class", DIALOG_CLASS, "--visible", "--gone", "--timeout", 30000)
     return shown
@@ -141,7 +141,7 @@ def whole_paste(a, b, size, pa, pb):
     start_a, start_b = play.lanhosts.memory_kib(pa, "VmRSS"), play.lanhosts.memory_kib(pb, "VmRSS")
     reset_peak(pa)
     reset_peak(pb)
-    play.take(b, a)
+    play.take(b)
     print("paste of %d MiB starts (%s)" % (size // MIB, load()), flush=True)
     watch = PhaseWatch({"a": a, "b": b})
     paste, titles = Paste(b, FORMAT), []
@@ -177,7 +177,7 @@ def received_percent(host, mark):
 
 
 def cancelled_paste(a, b, target, pa, pb, start_a, start_b):
-    play.take(b, a)
+    play.take(b)
     mark = len(b.trace.lines())
     paste, pressed_at = Paste(b, FORMAT), None
     while paste.running():
@@ -211,7 +211,7 @@ def upper_bound(a, b, pa, pb):
         print("  HOSTA's clipboard cannot hold 2 GiB - 1 bytes: %s" % served.stderr.strip().splitlines()[-1:])
         name = FORMAT   # taken from HOSTA's program, then fetched from the minimal server
         a.driver_ok("fillclip", "--format", FORMAT, 1000)
-    play.take(b, a)
+    play.take(b)
     if not served.ok:
         for program in a.programs:
             if program.name == "pelko.exe" and program.running():

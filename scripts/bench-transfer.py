@@ -94,10 +94,10 @@ def stop(process):
 def one_round(a, b, size, tool, times):
     """Every case once, in a fixed order; HOSTA's pelko.exe is stopped while the minimal server
     has the port."""
-    play.take(b, a)
+    play.take(b)
     times["f"].append((paste_round(b, size), load()))
     times["d"].append((min_client_round(a, b, size, False), load()))
-    play.take(b, a)   # placed from the real program, then fetched from the minimal server
+    play.take(b)   # placed from the real program, then fetched from the minimal server
     program = next(p for p in a.programs if p.name == "pelko.exe" and p.running())
     program.kill()
     server = start_min_server(a, size, False)
@@ -146,7 +146,7 @@ def latency(a, b, formats, takes):
         assert all(r[3] for r in rows), "local render arrived wrong"
         floor += [r[2] for r in rows]
         a.driver_ok(*fill)
-        play.take(b, a)
+        play.take(b)
         rows = play.paste_check(b, *names)
         assert all(r[3] for r in rows), "remote 1 KB paste arrived wrong"
         pelko += [r[2] for r in rows]

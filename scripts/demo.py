@@ -37,7 +37,7 @@ def main():
         print("%s copied a text and %d bytes of \"%s\"." % (a.computer_name, args.size, FORMAT))
 
         mark_a = len(a.trace.lines())
-        play.take(b, a)
+        play.take(b)
         print("%s took %s's clipboard; its formats now:" % (b.computer_name, a.computer_name))
         for line in b.driver_ok("formats").lines():
             print("    " + line.split("\t", 1)[1])

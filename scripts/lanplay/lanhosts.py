@@ -480,11 +480,16 @@ class Lan:
             raise LanError("the LAN left %s behind" % (left or self.dir))
 
     def save_results(self, directory):
-        """Copies each host's trace, program output and other files (not the prefix) to directory."""
+        """Copies each host's trace, program output and other files (not the prefix) to directory,
+        with a screenshot of each host's desktop."""
         for host in self.hosts:
             if host.trace is not None:
                 host.trace.refresh()
             os.makedirs(os.path.join(directory, host.name), exist_ok=True)
+            try:
+                host.screenshot(os.path.join(directory, host.name + ".png"))
+            except (LanError, OSError):
+                pass
             for name in os.listdir(host.dir) if os.path.isdir(host.dir) else []:
                 if os.path.isfile(os.path.join(host.dir, name)):
                     shutil.copy2(os.path.join(host.dir, name), os.path.join(directory, host.name))

@@ -253,6 +253,14 @@ def objects(host, image="pelko.exe"):
     return {"rss_kib": rss, "handles": handles, "keys": keys, "other_handles": handles - keys, "threads": int(fields["threads"])}
 
 
+def problems(counts, before, after, rss_kib=4096):
+    """What went wrong in an attack (counts) and after it (objects before and after); empty if nothing:
+    threads, other handles or resident memory (KiB) more than 2, 16 or rss_kib above their level before."""
+    slack = {"threads": 2, "other_handles": 16, "rss_kib": rss_kib}
+    return [k for k in slack if after[k] > before[k] + slack[k]] + [k for k, bad in (
+        ("not served right", not counts["served-right"]), ("cut short", counts["cut-short"]), ("bad replies", counts.get("replies-bad"))) if bad]
+
+
 def settled(host, before, threads=2, handles=16, timeout=60):
     """Waits until the program's threads and handles are back near their level before; the last figures."""
     end = time.monotonic() + timeout

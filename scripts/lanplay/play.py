@@ -25,11 +25,14 @@ def start_programs(lan, show_all_hosts=True):
     lan.wait_all_listed(60)
 
 
-def take(host, source):
-    """On host, chooses source in the tray menu (the only other host, so the first item)."""
-    mark = len(host.trace.lines())
-    host.driver_ok("tray", "down", "return")
+def take(host, keys=("down",)):
+    """On host, chooses the tray menu's item at keys (the first item: the host table's last host,
+    the only other one of two); waits until its formats are placed or its message is shown;
+    returns the trace lines since."""
+    mark = host.trace.refresh()
+    host.driver_ok("tray", *keys, "return")
     host.trace.wait_for(r"GetRemoteClipInfo: ", timeout=60, start=mark)
+    host.driver_ok("wait-idle", "pelko.exe", "--timeout", 60000)
     return host.trace.lines()[mark:]
 
 
