@@ -9,9 +9,7 @@
 #include <atomic>
 #include <thread>
 
-#include "../support/TestEvent.h"
 #include "../support/TestHelpers.h"
-#include "../support/UiWait.h"
 #include "app/AppMessages.h"
 #include "app/MainApp.h"
 #include "protocol/Server.h"

@@ -15,7 +15,6 @@
 #include "settings/Settings.h"
 #include "support/ClipboardContents.h"
 #include "support/DebugOutputCapture.h"
-#include "support/TestEvent.h"
 #include "support/TestHelpers.h"
 
 namespace {

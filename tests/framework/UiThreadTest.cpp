@@ -8,7 +8,7 @@
 
 #include "framework/UiThread.h"
 #include "framework/Window.h"
-#include "support/TestEvent.h"
+#include "support/TestHelpers.h"
 
 namespace {
 

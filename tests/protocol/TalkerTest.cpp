@@ -18,7 +18,7 @@
 #include "resource.h"
 #include "settings/Settings.h"
 #include "ui/Progressor.h"
-#include "support/TestEvent.h"
+#include "support/TestHelpers.h"
 
 namespace {
 

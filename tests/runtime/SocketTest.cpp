@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "runtime/EventSocket.h"
-#include "support/TestEvent.h"
 #include "support/TestHelpers.h"
 
 namespace {

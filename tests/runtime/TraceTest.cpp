@@ -10,7 +10,7 @@
 
 #include "runtime/Trace.h"
 #include "support/DebugOutputCapture.h"
-#include "support/TestEvent.h"
+#include "support/TestHelpers.h"
 
 extern CTraceLock theTraceLock;   // the test program's, with its other process-wide objects
 

@@ -10,7 +10,7 @@
 
 #include "runtime/WorkerThread.h"
 #include "support/DebugOutputCapture.h"
-#include "support/TestEvent.h"
+#include "support/TestHelpers.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "clipboard/FileListBlocks.h"
 #include "clipboard/FileLists.h"
-#include "support/UiWait.h"
+#include "support/TestHelpers.h"
 
 class CClipboardContents {
 public:

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "runtime/Handles.h"
-#include "support/TestEvent.h"
+#include "support/TestHelpers.h"
 
 class DebugOutputCapture {
 public:
@@ -21,20 +21,10 @@ public:
     DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
     ~DebugOutputCapture() { ::RemoveVectoredExceptionHandler(m_handler); s_self = nullptr; }
 
-    std::vector<std::wstring> Lines() {
-        CriticalSectionLock lock(m_lock);
-        return m_lines;
-    }
-    void Clear() {
-        CriticalSectionLock lock(m_lock);
-        m_lines.clear();
-    }
-
+    std::vector<std::wstring> Lines() { CriticalSectionLock lock(m_lock); return m_lines; }
+    void Clear() { CriticalSectionLock lock(m_lock); m_lines.clear(); }
     // The next thread whose line contains `text` stays in its call until Release.
-    void Hold(std::wstring text) {
-        CriticalSectionLock lock(m_lock);
-        m_hold = std::move(text);
-    }
+    void Hold(std::wstring text) { CriticalSectionLock lock(m_lock); m_hold = std::move(text); }
     bool WaitHeld() { return m_held.Wait(); }
     void Release() { m_release.Set(); }
 
@@ -65,10 +55,7 @@ private:
             if (hold) s_self->m_hold.clear();
             s_self->m_lines.push_back(std::move(line));
         }
-        if (hold) {
-            s_self->m_held.Set();
-            s_self->m_release.Wait();
-        }
+        if (hold) s_self->m_held.Set(), s_self->m_release.Wait();
         return EXCEPTION_CONTINUE_EXECUTION;
     }
 

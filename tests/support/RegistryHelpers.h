@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/Handles.h"
+
 namespace testreg {
 
 inline void DeleteTree(HKEY root, const wchar_t* path) {
@@ -30,19 +32,12 @@ inline LONG SetString(HKEY root, const wchar_t* path, const wchar_t* name, const
 // allowed, so the test can still clean up): opening it for full access then fails with
 // ERROR_ACCESS_DENIED, as for a user without rights on HKEY_LOCAL_MACHINE.
 inline LONG DenyWrites(HKEY root, const wchar_t* path) {
-    HKEY key = nullptr;
-    LONG result = ::RegOpenKeyExW(root, path, 0, WRITE_DAC, &key);
-    if (result != ERROR_SUCCESS) return result;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
-                                                                &descriptor, nullptr)) {
-        ::RegCloseKey(key);
+    UniqueRegKey key;
+    UniqueLocalMemory descriptor;
+    if (const LONG result = ::RegOpenKeyExW(root, path, 0, WRITE_DAC, key.Put()); result != ERROR_SUCCESS) return result;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, descriptor.Put(), nullptr))
         return static_cast<LONG>(::GetLastError());
-    }
-    result = ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
-    ::LocalFree(descriptor);
-    ::RegCloseKey(key);
-    return result;
+    return ::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor.Get());
 }
 
 struct Value {
@@ -72,17 +67,13 @@ inline std::optional<Value> GetValue(HKEY root, const wchar_t* path, const wchar
 // different orders.
 inline std::vector<std::wstring> Names(HKEY root, const wchar_t* path, bool subkeys) {
     std::vector<std::wstring> names;
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[16384];
-        DWORD length = 16384;
-        const LONG result = subkeys ? ::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr)
-                                    : ::RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (result != ERROR_SUCCESS) break;
+    UniqueRegKey key;
+    if (::RegOpenKeyExW(root, path, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return names;
+    wchar_t name[16384];
+    for (DWORD index = 0, length = 16384; (subkeys ? ::RegEnumKeyExW(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr)
+                                                   : ::RegEnumValueW(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr)) == ERROR_SUCCESS;
+         ++index, length = 16384)
         names.emplace_back(name, length);
-    }
-    ::RegCloseKey(key);
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -1,16 +1,41 @@
 // Small helpers that several Windows test programs need: this computer's name, the test program's
-// path, a socket's port, and the contents of a global memory block.
+// path, a socket's port, a global block's contents, an event and a thread's end to wait for, and
+// waits for windows of this process that a second thread drives while the thread under test sits
+// in a modal loop (a dialog, a menu). Waits are long, so that a busy machine never fails a test;
+// windows are found by polling, as there is no event for "a window of another thread appeared".
 #pragma once
 
 #include <winsock2.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cwchar>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/Handles.h"
+
+constexpr DWORD GenerousWait = 30000;
+
+// A manual-reset event for tests that wait on another thread.
+class TestEvent {
+public:
+    void Set() noexcept { ::SetEvent(m_event.Get()); }
+    bool Wait(DWORD timeout = GenerousWait) const noexcept { return ::WaitForSingleObject(m_event.Get(), timeout) == WAIT_OBJECT_0; }
+
+private:
+    UniqueKernelHandle m_event{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+};
+
+// The exit code of the thread once it ended, or STILL_ACTIVE if it did not within the time-out.
+inline DWORD WaitForThreadEnd(HANDLE thread, DWORD timeout = GenerousWait) noexcept {
+    DWORD code = STILL_ACTIVE;
+    if (::WaitForSingleObject(thread, timeout) == WAIT_OBJECT_0) ::GetExitCodeThread(thread, &code);
+    return code;
+}
 
 namespace testutil {
 
@@ -18,30 +43,23 @@ namespace testutil {
 inline std::wstring ComputerName() {
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
     DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
-    if (!::GetComputerNameW(name, &length) || length == 0) return L"<no computer name>";
-    return std::wstring(name, length);
+    return ::GetComputerNameW(name, &length) ? std::wstring(name, length) : L"<no computer name>";
 }
-
-// The full path of the running test program.
-inline std::wstring ProgramPath() {
+inline std::wstring ProgramPath() {   // of the running test program
     wchar_t path[MAX_PATH];
     return std::wstring(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
 }
-
-// The port a socket is bound to (0 if none).
-inline USHORT LocalPort(SOCKET handle) {
+inline USHORT LocalPort(SOCKET handle) {   // the port a socket is bound to (0 if none)
     sockaddr_in address{};
     int length = sizeof address;
     return ::getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length) == 0 ? ::ntohs(address.sin_port) : 0;
 }
-
 // Every byte of a global memory block (empty when it cannot be locked).
 inline std::vector<std::uint8_t> BytesOf(HGLOBAL block) {
     GlobalLockGuard lock(block);
     const auto* data = static_cast<const std::uint8_t*>(lock.Data());
     return data ? std::vector<std::uint8_t>(data, data + lock.Size()) : std::vector<std::uint8_t>{};
 }
-
 // The wide text in a global memory block, up to its first null or the block's end.
 inline std::wstring WideTextOf(HGLOBAL block) {
     GlobalLockGuard lock(block);
@@ -50,3 +68,67 @@ inline std::wstring WideTextOf(HGLOBAL block) {
 }
 
 }  // namespace testutil
+
+namespace uitest {
+
+inline std::wstring TextOf(HWND hwnd) {
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// Waits until a visible top-level window of this process has the class; null after the limit
+// (or when stop is set).
+inline HWND WaitForProcessWindow(const wchar_t* className, const std::atomic<bool>* stop = nullptr) {
+    for (const ULONGLONG end = ::GetTickCount64() + GenerousWait;; ::Sleep(10)) {
+        for (HWND hwnd = nullptr; (hwnd = ::FindWindowExW(nullptr, hwnd, className, nullptr)) != nullptr;) {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(hwnd, &pid);
+            if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(hwnd)) return hwnd;
+        }
+        if ((stop && stop->load()) || ::GetTickCount64() > end) return nullptr;
+    }
+}
+
+inline void PostKey(HWND hwnd, UINT key) {
+    ::PostMessageW(hwnd, WM_KEYDOWN, key, 1);
+    ::PostMessageW(hwnd, WM_KEYUP, key, 0xC0000001);
+}
+
+// Processes this thread's pending messages until the condition holds (or the limit passes).
+inline bool PumpUntil(const std::function<bool()>& condition) {
+    for (const ULONGLONG end = ::GetTickCount64() + GenerousWait;; ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT)) {
+        for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) ::TranslateMessage(&msg), ::DispatchMessageW(&msg);
+        if (condition()) return true;
+        if (::GetTickCount64() > end) return false;
+    }
+}
+
+// Watches, while the code under test runs, for a window of the class to appear; dismisses each
+// one with Escape and counts it. Used to prove that something did NOT open a menu or a box:
+// a menu or box that opened would hold the tested call until dismissed, so it cannot be missed.
+class WindowWatch {
+public:
+    explicit WindowWatch(const wchar_t* className) : m_thread([this, name = std::wstring(className)] {
+        while (!m_stop.load()) {
+            if (HWND hwnd = WaitForProcessWindow(name.c_str(), &m_stop)) {
+                ++m_seen;
+                PostKey(hwnd, VK_ESCAPE);
+                while (::IsWindow(hwnd) && ::IsWindowVisible(hwnd)) ::Sleep(10);
+            }
+        }
+    }) {}
+    ~WindowWatch() { Stop(); }
+    int Stop() {
+        m_stop = true;
+        if (m_thread.joinable()) m_thread.join();
+        return m_seen.load();
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_seen{0};
+    std::thread m_thread;   // last: starts once the counters exist
+};
+
+}  // namespace uitest

@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "../support/UiWait.h"
+#include "../support/TestHelpers.h"
 #include "resource.h"
 #include "runtime/Handles.h"
 #include "ui/ShowMessage.h"

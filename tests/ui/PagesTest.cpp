@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "../support/RegistryHelpers.h"
-#include "../support/UiWait.h"
+#include "../support/TestHelpers.h"
 #include "protocol/Server.h"
 #include "protocol/WhoMessage.h"
 #include "settings/Settings.h"
