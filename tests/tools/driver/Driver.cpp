@@ -1,17 +1,15 @@
-// pelkodrv: lets the LAN tests act as the user of one host, one command per run: copy and paste,
-// find, describe and message windows, read dialogs and press their buttons, pick tray menu items,
-// watch processes. Results go to stdout, the reason of a failure to stderr, both UTF-8 with lines
-// ended by "\n" only, so that the tests compare exact bytes; exit code 0 success, 1 failure.
+// pelkodrv: lets the LAN tests, the demonstration and the benchmarks act as the user of one host,
+// one command per run (`pelkodrv` alone lists them): copy and paste, find, describe and message
+// windows, press dialog buttons, pick tray menu items, watch processes. Results go to stdout, the
+// reason of a failure to stderr, both UTF-8 with lines ended by "\n" only, so that the tests
+// compare exact bytes; exit code 0 success, 1 failure.
 #include <windows.h>
-#include <fcntl.h>
-#include <io.h>
 #include <shellapi.h>
 #include <sddl.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 #include <winternl.h>
 
-#include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <map>
@@ -48,20 +46,20 @@ struct Args {
     DWORD Timeout() const { return static_cast<DWORD>(Number(L"timeout", 10000)); }   // for the clipboard, a window, a process
 };
 
-void Write(FILE* stream, const std::wstring& text) {
+// Writes the line in UTF-8, unbuffered and untranslated, to STD_OUTPUT_HANDLE or STD_ERROR_HANDLE.
+void Write(DWORD stream, const std::wstring& text) {
     const std::wstring line = text + L"\n";
     std::string bytes(line.size() * 3, '\0');   // at most 3 bytes of UTF-8 for each UTF-16 unit
-    bytes.resize(static_cast<size_t>(::WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data(),
-                                                           static_cast<int>(bytes.size()), nullptr, nullptr)));
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    std::fflush(stream);
+    DWORD written = static_cast<DWORD>(::WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data(),
+                                                             static_cast<int>(bytes.size()), nullptr, nullptr));
+    ::WriteFile(::GetStdHandle(stream), bytes.data(), written, &written, nullptr);
 }
 // Writes the line on stdout; returns exit code 0.
-int Print(const std::wstring& line) { Write(stdout, line); return 0; }
+int Print(const std::wstring& line) { Write(STD_OUTPUT_HANDLE, line); return 0; }
 // Writes "pelkodrv: WHY" (with the thread's last error if asked) on stderr; returns exit code 1.
 int Fail(const std::wstring& why, bool withLastError = false) {
     const DWORD error = ::GetLastError();
-    Write(stderr, L"pelkodrv: " + why + (withLastError ? L" (error " + std::to_wstring(error) + L")" : L""));
+    Write(STD_ERROR_HANDLE, L"pelkodrv: " + why + (withLastError ? L" (error " + std::to_wstring(error) + L")" : L""));
     return 1;
 }
 // Reads the options out of the words; fails on an unknown one or a missing value.
@@ -95,19 +93,11 @@ bool WaitUntil(DWORD timeoutMs, Condition done) {
 constexpr std::pair<UINT, const wchar_t*> kStandardFormats[] = {
     {1, L"CF_TEXT"}, {2, L"CF_BITMAP"}, {3, L"CF_METAFILEPICT"}, {4, L"CF_SYLK"}, {5, L"CF_DIF"}, {6, L"CF_TIFF"},
     {7, L"CF_OEMTEXT"}, {8, L"CF_DIB"}, {9, L"CF_PALETTE"}, {10, L"CF_PENDATA"}, {11, L"CF_RIFF"}, {12, L"CF_WAVE"},
-    {13, L"CF_UNICODETEXT"}, {14, L"CF_ENHMETAFILE"}, {15, L"CF_HDROP"}, {16, L"CF_LOCALE"}, {17, L"CF_DIBV5"},
-    {128, L"CF_OWNERDISPLAY"}, {129, L"CF_DSPTEXT"}, {130, L"CF_DSPBITMAP"}, {131, L"CF_DSPMETAFILEPICT"},
-    {142, L"CF_DSPENHMETAFILE"}};
+    {13, L"CF_UNICODETEXT"}, {14, L"CF_ENHMETAFILE"}, {15, L"CF_HDROP"}, {16, L"CF_LOCALE"}, {17, L"CF_DIBV5"}};
 // A predefined name (any case), or a registered one, registered if new as the program does; 0 if that fails.
 UINT FormatId(const std::wstring& name) {
     for (const auto& [id, standard] : kStandardFormats) if (::_wcsicmp(standard, name.c_str()) == 0) return id;
     return ::RegisterClipboardFormatW(name.c_str());
-}
-std::wstring FormatName(UINT id) {
-    for (const auto& [standard, name] : kStandardFormats) if (standard == id) return name;
-    wchar_t buffer[260];
-    const int length = ::GetClipboardFormatNameW(id, buffer, 260);
-    return length > 0 ? std::wstring(buffer, static_cast<size_t>(length)) : L"(Unknown)";
 }
 // The clipboard, open (and emptied, to copy) for one command, or `failed` with the reason written;
 // another program may hold it a moment, so opening is retried. SetClipboardData needs an owner: a
@@ -170,26 +160,30 @@ int CmdGetClip(const Args& args) {
     if (clipboard.failed) return 1;
     if (!id || !::IsClipboardFormatAvailable(id)) return Fail(L"format not on the clipboard: " + name);
     HANDLE data = ::GetClipboardData(id);   // waits while the owner renders a promised format
-    if (!data) return Fail(L"no data for " + name, true);
+    GlobalLockGuard lock(data);
+    const auto* bytes = static_cast<const unsigned char*>(lock.Data());
+    if (!bytes) return Fail(L"no data for " + name, true);
     for (UINT i = 0, count = id == CF_HDROP && !hex ? ::DragQueryFileW(static_cast<HDROP>(data), 0xFFFFFFFF, nullptr, 0) : 0; i < count; ++i) {
         std::wstring path(32768, L'\0');
         path.resize(::DragQueryFileW(static_cast<HDROP>(data), i, path.data(), static_cast<UINT>(path.size())));
         Print(path);
     }
-    GlobalLockGuard lock(data);
-    const auto* bytes = static_cast<const unsigned char*>(lock.Data());
     if (id == CF_HDROP && !hex) return 0;
-    if (!bytes) return Fail(L"cannot lock the data of " + name, true);
     std::wstring line;
     if (const auto* text = reinterpret_cast<const wchar_t*>(bytes); !hex && id == CF_UNICODETEXT)
         line.assign(text, ::wcsnlen(text, lock.Size() / sizeof(wchar_t)));
     else for (SIZE_T i = 0; i < lock.Size(); ++i) line += {L"0123456789abcdef"[bytes[i] >> 4], L"0123456789abcdef"[bytes[i] & 15]};
     return Print(line);
 }
+// formats: each format on the clipboard as ID<TAB>NAME.
 int CmdFormats(const Args& args) {
     const Clipboard clipboard(args, false);
-    for (UINT id = clipboard.failed ? 0 : ::EnumClipboardFormats(0); id; id = ::EnumClipboardFormats(id))
-        Print(std::to_wstring(id) + L"\t" + FormatName(id));
+    for (UINT id = clipboard.failed ? 0 : ::EnumClipboardFormats(0); id; id = ::EnumClipboardFormats(id)) {
+        wchar_t name[260] = L"(Unknown)";
+        for (const auto& [standard, text] : kStandardFormats) if (standard == id) std::wcscpy(name, text);
+        if (id >= 0xC000) ::GetClipboardFormatNameW(id, name, 260);   // a registered format
+        Print(std::to_wstring(id) + L"\t" + name);
+    }
     return clipboard.failed;
 }
 // Pastes each format, timing the paste and checking every byte against the test pattern.
@@ -239,11 +233,11 @@ std::wstring TextOf(HWND hwnd) {
     text.resize(length);
     return text;
 }
-// find: the window now; wait: until it is there, or with --gone until it is not.
-int CmdWait(const Args& args, bool once) {
+// wait: until the window is there (--timeout 0: whether it is there now), or with --gone until it is not.
+int CmdWait(const Args& args) {
     const bool gone = args.Has(L"gone");
     HWND hwnd = nullptr;
-    if (!WaitUntil(once ? 0 : args.Timeout(), [&] { return ((hwnd = FindNamed(args)) == nullptr) == gone; }))
+    if (!WaitUntil(args.Timeout(), [&] { return ((hwnd = FindNamed(args)) == nullptr) == gone; }))
         return Fail(gone ? L"the window is still there" : L"no such window");
     return gone ? 0 : Print(Hex(hwnd));
 }
@@ -253,11 +247,9 @@ int CmdInfo(const Args& args) {
     DWORD pid = 0;
     ::GetWindowRect(hwnd, &r);
     ::GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t rest[256];
-    std::swprintf(rest, 256, L"rect %ld %ld %ld %ld\nsize %ld %ld\nvisible %d\nstyle 0x%08lX\nexstyle 0x%08lX\npid %lu\nforeground %d",
-                  r.left, r.top, r.right, r.bottom, r.right - r.left, r.bottom - r.top, ::IsWindowVisible(hwnd) ? 1 : 0,
-                  static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE)), static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE)),
-                  pid, ::GetForegroundWindow() == hwnd ? 1 : 0);
+    wchar_t rest[128];
+    std::swprintf(rest, 128, L"rect %ld %ld %ld %ld\nvisible %d\npid %lu\nforeground %d", r.left, r.top, r.right, r.bottom,
+                  ::IsWindowVisible(hwnd) ? 1 : 0, pid, ::GetForegroundWindow() == hwnd ? 1 : 0);
     return Print(L"hwnd " + Hex(hwnd) + L"\nclass " + ClassOf(hwnd) + L"\ntitle " + TextOf(hwnd) + L"\n" + rest);
 }
 // MSG [WPARAM [LPARAM]], posted, or sent (which prints the result).
@@ -272,18 +264,13 @@ int Message(const Args& args, bool send) {
         return Fail(L"SendMessageTimeoutW failed or timed out", true);
     return Print(std::to_wstring(static_cast<long long>(result)));
 }
-BOOL CALLBACK PrintDescendant(HWND child, LPARAM) {
-    Print(Hex(child) + L"\t" + Hex(::GetParent(child)) + L"\t" + std::to_wstring(::GetDlgCtrlID(child)) + L"\t" + ClassOf(child) +
-          L"\t" + (::IsWindowVisible(child) ? L"1" : L"0") + L"\t" + TextOf(child));
-    return TRUE;
-}
-// dialog: the title, then each direct child (in z-order) as ID CLASS TEXT; tree: every
-// descendant, parents before children, as HWND PARENT ID CLASS VISIBLE TEXT.
-int CmdChildren(const Args& args, bool tree) {
-    if (tree) return ::EnumChildWindows(args.window, PrintDescendant, 0), 0;
-    Print(L"title\t" + TextOf(args.window));
-    for (HWND child = ::GetWindow(args.window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-        Print(std::to_wstring(::GetDlgCtrlID(child)) + L"\t" + ClassOf(child) + L"\t" + TextOf(child));
+// tree: every descendant, parents before children, as HWND PARENT ID CLASS VISIBLE TEXT.
+int CmdTree(const Args& args) {
+    ::EnumChildWindows(args.window, [](HWND child, LPARAM) {
+        Print(Hex(child) + L"\t" + Hex(::GetParent(child)) + L"\t" + std::to_wstring(::GetDlgCtrlID(child)) + L"\t" + ClassOf(child) +
+              L"\t" + (::IsWindowVisible(child) ? L"1" : L"0") + L"\t" + TextOf(child));
+        return TRUE;
+    }, 0);
     return 0;
 }
 // What a click on the button does: its notification to its dialog. Posted, because the dialog
@@ -311,9 +298,10 @@ int CmdItems(const Args& args) {
 }
 
 // --- the tray menu, as a user reaches it: tray opens it as the shell's callback does
-// (WM_TRAYNOTIFY with a right-button release to the program's hidden window). The keys go to the
-// pop-up menu window, which the menu's own modal loop reads; if the last one ends the menu, waits
-// until the menu has closed (hidden or destroyed), so that the command chosen has been taken.
+// (WM_TRAYNOTIFY with a right-button release to the program's hidden window); keys uses the menu
+// open already. The keys go to the pop-up menu window, which the menu's own modal loop reads; if
+// the last one ends the menu, waits until the menu has closed (hidden or destroyed), so that the
+// command chosen has been taken.
 int CmdMenu(const Args& args, bool open) {
     constexpr wchar_t kMenuClass[] = L"#32768";
     HWND hidden = ::FindWindowW(kHiddenWindowClass, nullptr), menu = nullptr;
@@ -322,7 +310,6 @@ int CmdMenu(const Args& args, bool open) {
     if (open && !::PostMessageW(hidden, WM_TRAYNOTIFY, 1 /* the icon's id */, WM_RBUTTONUP)) return Fail(L"PostMessageW failed", true);
     if (!WaitUntil(args.Timeout(), [&] { return (menu = FindOfClass(kMenuClass, true)) != nullptr; }))
         return Fail(open ? L"no menu opened" : L"no menu is open");
-    if (open) Print(Hex(menu));
     constexpr std::pair<const wchar_t*, WORD> kKeys[] = {{L"down", VK_DOWN}, {L"up", VK_UP}, {L"return", VK_RETURN}, {L"escape", VK_ESCAPE}};
     for (const auto& key : args.words) {
         WORD vk = 0;
@@ -336,36 +323,34 @@ int CmdMenu(const Args& args, bool open) {
                ? Fail(L"the menu did not close") : 0;
 }
 
-// --- processes: the ids of those running the image (its file name, any case).
-std::vector<DWORD> Processes(const std::wstring& image) {
+// --- processes: the one process running the image (its file name, any case); 0 and the reason
+// written if there is none or more than one.
+DWORD OnlyProcess(const std::wstring& image) {
     std::vector<DWORD> pids;
     UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (snapshot.Get() == INVALID_HANDLE_VALUE) { (void)snapshot.Detach(); return pids; }
+    if (snapshot.Get() == INVALID_HANDLE_VALUE) (void)snapshot.Detach();
     PROCESSENTRY32W entry{sizeof(PROCESSENTRY32W)};
-    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry))
+    for (BOOL more = snapshot && ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry))
         if (::_wcsicmp(entry.szExeFile, image.c_str()) == 0) pids.push_back(entry.th32ProcessID);
-    return pids;
+    if (pids.size() != 1) Fail(std::to_wstring(pids.size()) + L" processes run " + image);
+    return pids.size() == 1 ? pids[0] : 0;
 }
-// running: each of them; wait-idle: the only one, once its start-up is over (its first wait for
-// input in its message loop).
-int CmdProcesses(const Args& args, bool idle) {
-    const auto pids = Processes(args.words[0]);
-    for (DWORD pid : pids) if (!idle) Print(std::to_wstring(pid));
-    if (!idle || pids.empty()) return pids.empty() ? Fail(L"not running: " + args.words[0]) : 0;
-    if (pids.size() != 1) return Fail(L"wait-idle: " + std::to_wstring(pids.size()) + L" processes match " + args.words[0]);
-    UniqueKernelHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pids[0]));
-    if (!process) return Fail(L"cannot open process " + std::to_wstring(pids[0]), true);
+// wait-idle: the process, once its start-up is over (its first wait for input in its message loop).
+int CmdWaitIdle(const Args& args) {
+    const DWORD pid = OnlyProcess(args.words[0]);
+    UniqueKernelHandle process(pid ? ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid) : nullptr);
+    if (!process) return pid ? Fail(L"cannot open process " + std::to_wstring(pid), true) : 1;
     if (const DWORD result = ::WaitForInputIdle(process.Get(), args.Timeout()); result != 0)
         return Fail(result == WAIT_TIMEOUT ? L"not idle in time" : L"WaitForInputIdle failed");
-    return Print(std::to_wstring(pids[0]));
+    return Print(std::to_wstring(pid));
 }
 
-// objects: the only process of the image: its handles (and how many of them are registry keys)
-// and threads as the system counts them. Wine's GetProcessHandleCount says 0, so the system's
-// handle table is counted; a handle's kind is asked of a copy of it.
+// objects: the process's handles (and how many of them are registry keys) and threads as the
+// system counts them. Wine's GetProcessHandleCount says 0, so the system's handle table is
+// counted; a handle's kind is asked of a copy of it.
 int CmdObjects(const Args& args) {
-    const auto pids = Processes(args.words[0]);
-    if (pids.size() != 1) return Fail(L"objects: " + std::to_wstring(pids.size()) + L" processes match " + args.words[0]);
+    const DWORD pid = OnlyProcess(args.words[0]);
+    if (!pid) return 1;
     struct Entry { ULONG pid; BYTE type, flags; USHORT value; void* object; ULONG access; };
     using QuerySystem = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
     using QueryObject = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
@@ -373,24 +358,25 @@ int CmdObjects(const Args& args) {
     const auto querySystem = reinterpret_cast<QuerySystem>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtQuerySystemInformation")));
     const auto queryObject = reinterpret_cast<QueryObject>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtQueryObject")));
     constexpr ULONG kSystemHandleInformation = 16, kObjectTypeInformation = 2;
+    constexpr LONG kTooSmall = static_cast<LONG>(0xC0000004);
     std::vector<uint8_t> table(1 << 20);
     LONG status = 0;
-    while (querySystem && (status = querySystem(kSystemHandleInformation, table.data(), static_cast<ULONG>(table.size()),
-                                                nullptr)) == static_cast<LONG>(0xC0000004))   // too small
+    while (querySystem && (status = querySystem(kSystemHandleInformation, table.data(), static_cast<ULONG>(table.size()), nullptr)) == kTooSmall)
         table.resize(table.size() * 2);
-    UniqueKernelHandle process(::OpenProcess(PROCESS_DUP_HANDLE, FALSE, pids[0]));
-    if (!querySystem || !queryObject || status != 0 || !process) return Fail(L"no handle table", true);
+    UniqueKernelHandle process(::OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid));
+    UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (snapshot.Get() == INVALID_HANDLE_VALUE) (void)snapshot.Detach();
+    if (!querySystem || !queryObject || status != 0 || !process || !snapshot) return Fail(L"no handle table or thread list", true);
     const ULONG count = *reinterpret_cast<const ULONG*>(table.data());
     const auto* entries = reinterpret_cast<const Entry*>(table.data() + sizeof(void*));
     std::map<BYTE, std::wstring> kinds;
-    size_t handles = 0, keys = 0;
+    size_t handles = 0, keys = 0, threads = 0;
     for (ULONG i = 0; i < count; ++i) {
-        if (entries[i].pid != pids[0]) continue;
+        if (entries[i].pid != pid) continue;
         ++handles;
         HANDLE copy = nullptr;
-        if (!kinds.count(entries[i].type) &&
-            ::DuplicateHandle(process.Get(), reinterpret_cast<HANDLE>(static_cast<uintptr_t>(entries[i].value)),
-                              ::GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        if (!kinds.count(entries[i].type) && ::DuplicateHandle(process.Get(), reinterpret_cast<HANDLE>(static_cast<uintptr_t>(entries[i].value)),
+                                                               ::GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
             UniqueKernelHandle owned(copy);
             alignas(8) uint8_t type[1024] = {};
             const auto* name = reinterpret_cast<const UNICODE_STRING*>(type);
@@ -399,14 +385,10 @@ int CmdObjects(const Args& args) {
         }
         keys += kinds[entries[i].type] == L"Key";
     }
-    UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    if (snapshot.Get() == INVALID_HANDLE_VALUE) { (void)snapshot.Detach(); return Fail(L"no thread snapshot", true); }
-    size_t threads = 0;
     THREADENTRY32 entry{sizeof(THREADENTRY32)};
     for (BOOL more = ::Thread32First(snapshot.Get(), &entry); more; more = ::Thread32Next(snapshot.Get(), &entry))
-        threads += entry.th32OwnerProcessID == pids[0];
-    return Print(L"handles " + std::to_wstring(handles) + L"\nkeys " + std::to_wstring(keys) + L"\nthreads " +
-                 std::to_wstring(threads));
+        threads += entry.th32OwnerProcessID == pid;
+    return Print(L"handles " + std::to_wstring(handles) + L"\nkeys " + std::to_wstring(keys) + L"\nthreads " + std::to_wstring(threads));
 }
 
 // Wine closes a desktop, and with it the shell (task bar, tray, clipboard manager), a second after
@@ -447,28 +429,23 @@ constexpr Command kCommands[] = {
     {L"getclip", CmdGetClip, 1, 1, 0, L"NAME [--hex]"},
     {L"formats", CmdFormats, 0, 0, 0, L"   (ID<TAB>NAME)"},
     {L"pastecheck", CmdPasteCheck, 1, SIZE_MAX, 0, L"NAME... [--timeout MS]   (NAME<TAB>SIZE<TAB>MS<TAB>ok|bad)"},
-    {L"find", [](const Args& a) { return CmdWait(a, true); }, 0, 0, 1, L"WINDOW"},
-    {L"wait", [](const Args& a) { return CmdWait(a, false); }, 0, 0, 1, L"WINDOW [--gone] [--timeout MS]"},
+    {L"wait", CmdWait, 0, 0, 1, L"WINDOW [--gone] [--timeout MS]"},
     {L"info", CmdInfo, 0, 0, 2, L"WINDOW"},
     {L"post", [](const Args& a) { return Message(a, false); }, 1, 3, 2, L"WINDOW MSG [WPARAM [LPARAM]]"},
     {L"send", [](const Args& a) { return Message(a, true); }, 1, 3, 2, L"WINDOW MSG [WPARAM [LPARAM]] [--timeout MS]"},
-    {L"dialog", [](const Args& a) { return CmdChildren(a, false); }, 0, 0, 2, L"WINDOW"},
+    {L"tree", CmdTree, 0, 0, 2, L"WINDOW"},
     {L"press", CmdPress, 1, 1, 2, L"WINDOW ID"},
-    {L"tree", [](const Args& a) { return CmdChildren(a, true); }, 0, 0, 2, L"WINDOW"},
     {L"items", CmdItems, 0, 0, 2, L"WINDOW"},
     {L"tray", [](const Args& a) { return CmdMenu(a, true); }, 0, SIZE_MAX, 0, L"[KEY...] [--timeout MS]   (KEY: down up return escape)"},
     {L"keys", [](const Args& a) { return CmdMenu(a, false); }, 1, SIZE_MAX, 0, L"KEY... [--timeout MS]"},
-    {L"running", [](const Args& a) { return CmdProcesses(a, false); }, 1, 1, 0, L"IMAGE"},
-    {L"wait-idle", [](const Args& a) { return CmdProcesses(a, true); }, 1, 1, 0, L"IMAGE [--timeout MS]"},
-    {L"keyrules", CmdKeyRules, 1, 1, 0, L"HKLM\\PATH|HKCU\\PATH   (the key's access rules as SDDL)"},
+    {L"wait-idle", CmdWaitIdle, 1, 1, 0, L"IMAGE [--timeout MS]"},
     {L"objects", CmdObjects, 1, 1, 0, L"IMAGE   (handles N, keys N, threads N)"},
+    {L"keyrules", CmdKeyRules, 1, 1, 0, L"HKLM\\PATH|HKCU\\PATH   (the key's access rules as SDDL)"},
     {L"hold", CmdHold, 0, 0, 0, L"   (until ended: keeps the desktop in use)"},
 };
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
     for (const auto& command : kCommands) {
         if (argc < 2 || std::wcscmp(command.name, argv[1]) != 0) continue;
         Args args;
@@ -480,7 +457,7 @@ int wmain(int argc, wchar_t** argv) {
         return command.run(args);
     }
     if (argc >= 2) Fail(std::wstring(L"unknown command ") + argv[1]);
-    std::fputs("usage: pelkodrv COMMAND [ARGS]   (WINDOW: --hwnd H | --class C [--visible]; numbers: decimal, 0x hex)\n", stderr);
-    for (const auto& command : kCommands) std::fprintf(stderr, "  %ls %ls\n", command.name, command.usage);
+    Write(STD_ERROR_HANDLE, L"usage: pelkodrv COMMAND [ARGS]   (WINDOW: --hwnd H | --class C [--visible]; numbers: decimal, 0x hex)");
+    for (const auto& command : kCommands) Write(STD_ERROR_HANDLE, std::wstring(L"  ") + command.name + L" " + command.usage);
     return 1;
 }
