@@ -69,10 +69,6 @@ protected:
         }
         ::OleUninitialize();
     }
-    void Tick(int times = 1) {
-        for (int i = 0; i < times; ++i) chain.OnTimer(own.Hwnd());
-    }
-
     CClipboardChain chain;
     CViewer own{&chain}, first, second, third;
 };
@@ -94,10 +90,10 @@ TEST_F(ClipboardChainTest, ViewersJoinInFrontLeaversAreSplicedOutAndTheWatchdogC
     second.swallows = true;  // joins in front again, and passes nothing on
     second.next = ::SetClipboardViewer(second.Hwnd());
     const int draws = own.draws, probes = second.draws;
-    Tick(16);
+    for (int tick = 0; tick < 16; ++tick) chain.OnTimer(own.Hwnd());
     EXPECT_EQ(::GetClipboardViewer(), second.Hwnd());
     EXPECT_EQ(own.draws, draws);
-    Tick();
+    chain.OnTimer(own.Hwnd());  // the 17th tick
     EXPECT_EQ(::GetClipboardViewer(), own.Hwnd());
     EXPECT_EQ(own.draws, draws + 1);  // registered again, it is notified again
     EXPECT_EQ(chain.NextViewer(), second.Hwnd());

@@ -85,8 +85,9 @@ TEST_F(LocalClipboardTest, TheListNamesEveryAvailableFormatAndEachCanBeRead) {
 
     for (const BOOL toNetworkPaths : {TRUE, FALSE}) {
         theSettings.ConvertFilenameToUNC = toNetworkPaths;
-        const std::wstring first = (toNetworkPaths ? L"\\\\" + testutil::ComputerName() + L"\\C$" : L"C:") + L"\\windows\\win.ini";
-        EXPECT_EQ(ReadDropFileList(UniqueGlobal(m_clipboard.GetClipboardData(L"CF_HDROP")).Get()), (std::vector<std::u16string>{ToUtf16(first), u"C:\\"}));
+        const std::wstring drive = toNetworkPaths ? L"\\\\" + testutil::ComputerName() + L"\\C$" : L"C:";
+        UniqueGlobal drop(m_clipboard.GetClipboardData(L"CF_HDROP"));
+        EXPECT_EQ(ReadDropFileList(drop.Get()), (std::vector<std::u16string>{ToUtf16(drive + L"\\windows\\win.ini"), u"C:\\"}));
     }
     // Wine's data object gives no CF_DIB: it is copied from the clipboard, which is closed again.
     EXPECT_EQ(testutil::BytesOf(UniqueGlobal(m_clipboard.GetClipboardData(L"CF_DIB")).Get()), dib);

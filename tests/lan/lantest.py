@@ -59,10 +59,6 @@ class LanTestCase(unittest.TestCase):
         """Waits for a trace line of this test (or from start on) that matches; (index, line)."""
         return host.trace.wait_for(pattern, WAIT_S, start=self.marks[host.name] if start is None else start)
 
-    def listed(self, host):
-        """The names this host's table took during this test, in the order they came."""
-        return host.listed(self.marks[host.name])
-
     def wait_window(self, host, class_name, visible=False):
         host.driver_ok("wait", "--class", class_name, "--timeout", WAIT_MS, *(["--visible"] if visible else []))
 

@@ -23,8 +23,9 @@ class DiscoveryTest(LanTestCase):
         programs = self.start_and_wait(*self.hosts)
         self.lan.wait_all_listed(WAIT_S, self.marks)
         for host in self.hosts:   # each once, and never itself
-            self.assertEqual(sorted(o.computer_name for o in self.hosts if o is not host), sorted(self.listed(host)))
-        first, last = [h for name in self.listed(a) for h in (b, c) if h.computer_name == name]
+            others = sorted(o.computer_name for o in self.hosts if o is not host)
+            self.assertEqual(others, sorted(host.listed(self.marks[host.name])))
+        first, last = [h for name in a.listed(self.marks[a.name]) for h in (b, c) if h.computer_name == name]
         self.take(a, ["down"], last)
         self.take(a, ["down", "down"], first)
 

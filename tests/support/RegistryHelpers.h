@@ -35,7 +35,8 @@ inline LONG DenyWrites(HKEY root, const wchar_t* path) {
     UniqueRegKey key;
     UniqueLocalMemory descriptor;
     if (const LONG result = ::RegOpenKeyExW(root, path, 0, WRITE_DAC, key.Put()); result != ERROR_SUCCESS) return result;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, descriptor.Put(), nullptr))
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, descriptor.Put(),
+                                                                nullptr))
         return static_cast<LONG>(::GetLastError());
     return ::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor.Get());
 }
@@ -70,10 +71,13 @@ inline std::vector<std::wstring> Names(HKEY root, const wchar_t* path, bool subk
     UniqueRegKey key;
     if (::RegOpenKeyExW(root, path, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return names;
     wchar_t name[16384];
-    for (DWORD index = 0, length = 16384; (subkeys ? ::RegEnumKeyExW(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr)
-                                                   : ::RegEnumValueW(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr)) == ERROR_SUCCESS;
-         ++index, length = 16384)
+    for (DWORD index = 0;; ++index) {
+        DWORD length = 16384;
+        const LONG result = subkeys ? ::RegEnumKeyExW(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr)
+                                    : ::RegEnumValueW(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result != ERROR_SUCCESS) break;
         names.emplace_back(name, length);
+    }
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -24,7 +24,9 @@ constexpr DWORD GenerousWait = 30000;
 class TestEvent {
 public:
     void Set() noexcept { ::SetEvent(m_event.Get()); }
-    bool Wait(DWORD timeout = GenerousWait) const noexcept { return ::WaitForSingleObject(m_event.Get(), timeout) == WAIT_OBJECT_0; }
+    bool Wait(DWORD timeout = GenerousWait) const noexcept {
+        return ::WaitForSingleObject(m_event.Get(), timeout) == WAIT_OBJECT_0;
+    }
 
 private:
     UniqueKernelHandle m_event{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};

@@ -267,8 +267,8 @@ int Message(const Args& args, bool send) {
 // tree: every descendant, parents before children, as HWND PARENT ID CLASS VISIBLE TEXT.
 int CmdTree(const Args& args) {
     ::EnumChildWindows(args.window, [](HWND child, LPARAM) {
-        Print(Hex(child) + L"\t" + Hex(::GetParent(child)) + L"\t" + std::to_wstring(::GetDlgCtrlID(child)) + L"\t" + ClassOf(child) +
-              L"\t" + (::IsWindowVisible(child) ? L"1" : L"0") + L"\t" + TextOf(child));
+        Print(Hex(child) + L"\t" + Hex(::GetParent(child)) + L"\t" + std::to_wstring(::GetDlgCtrlID(child)) + L"\t" +
+              ClassOf(child) + L"\t" + (::IsWindowVisible(child) ? L"1" : L"0") + L"\t" + TextOf(child));
         return TRUE;
     }, 0);
     return 0;
@@ -361,12 +361,12 @@ int CmdObjects(const Args& args) {
     constexpr LONG kTooSmall = static_cast<LONG>(0xC0000004);
     std::vector<uint8_t> table(1 << 20);
     LONG status = 0;
-    while (querySystem && (status = querySystem(kSystemHandleInformation, table.data(), static_cast<ULONG>(table.size()), nullptr)) == kTooSmall)
+    while (querySystem && (status = querySystem(kSystemHandleInformation, table.data(), ULONG(table.size()), nullptr)) == kTooSmall)
         table.resize(table.size() * 2);
     UniqueKernelHandle process(::OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid));
     UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     if (snapshot.Get() == INVALID_HANDLE_VALUE) (void)snapshot.Detach();
-    if (!querySystem || !queryObject || status != 0 || !process || !snapshot) return Fail(L"no handle table or thread list", true);
+    if (!querySystem || !queryObject || status != 0 || !process || !snapshot) return Fail(L"no handle or thread list", true);
     const ULONG count = *reinterpret_cast<const ULONG*>(table.data());
     const auto* entries = reinterpret_cast<const Entry*>(table.data() + sizeof(void*));
     std::map<BYTE, std::wstring> kinds;
@@ -375,8 +375,9 @@ int CmdObjects(const Args& args) {
         if (entries[i].pid != pid) continue;
         ++handles;
         HANDLE copy = nullptr;
-        if (!kinds.count(entries[i].type) && ::DuplicateHandle(process.Get(), reinterpret_cast<HANDLE>(static_cast<uintptr_t>(entries[i].value)),
-                                                               ::GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        const auto handle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(entries[i].value));
+        if (!kinds.count(entries[i].type) &&
+            ::DuplicateHandle(process.Get(), handle, ::GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
             UniqueKernelHandle owned(copy);
             alignas(8) uint8_t type[1024] = {};
             const auto* name = reinterpret_cast<const UNICODE_STRING*>(type);
@@ -388,7 +389,8 @@ int CmdObjects(const Args& args) {
     THREADENTRY32 entry{sizeof(THREADENTRY32)};
     for (BOOL more = ::Thread32First(snapshot.Get(), &entry); more; more = ::Thread32Next(snapshot.Get(), &entry))
         threads += entry.th32OwnerProcessID == pid;
-    return Print(L"handles " + std::to_wstring(handles) + L"\nkeys " + std::to_wstring(keys) + L"\nthreads " + std::to_wstring(threads));
+    return Print(L"handles " + std::to_wstring(handles) + L"\nkeys " + std::to_wstring(keys) +
+                 L"\nthreads " + std::to_wstring(threads));
 }
 
 // Wine closes a desktop, and with it the shell (task bar, tray, clipboard manager), a second after
@@ -457,7 +459,7 @@ int wmain(int argc, wchar_t** argv) {
         return command.run(args);
     }
     if (argc >= 2) Fail(std::wstring(L"unknown command ") + argv[1]);
-    Write(STD_ERROR_HANDLE, L"usage: pelkodrv COMMAND [ARGS]   (WINDOW: --hwnd H | --class C [--visible]; numbers: decimal, 0x hex)");
+    Write(STD_ERROR_HANDLE, L"usage: pelkodrv COMMAND [ARGS]   (WINDOW: --hwnd H | --class C [--visible]; numbers: 10, 0xA)");
     for (const auto& command : kCommands) Write(STD_ERROR_HANDLE, std::wstring(L"  ") + command.name + L" " + command.usage);
     return 1;
 }
