@@ -2,7 +2,6 @@
 test, what the hosts show kept when a test fails (build/lan-results/TEST/), and helpers."""
 
 import os
-import re
 import sys
 import time
 import unittest
@@ -19,11 +18,6 @@ MAIN_CLASS = "Pelko Main Window Class"
 DIALOG_CLASS = "#32770"
 # Generous limits: they only bound a wait for something that happens, they never time it.
 WAIT_MS, WAIT_S = 30000, 30
-
-
-def add_host(name):
-    """The trace line of a host table that takes the host."""
-    return r"  Hosts: AddHost \[%s\]$" % re.escape(name)
 
 
 class LanTestCase(unittest.TestCase):

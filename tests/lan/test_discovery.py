@@ -5,7 +5,7 @@ found anew."""
 
 import re
 
-from lantest import WAIT_S, LanTestCase, add_host, play
+from lantest import WAIT_S, LanTestCase, play
 
 
 class DiscoveryTest(LanTestCase):
@@ -38,4 +38,4 @@ class DiscoveryTest(LanTestCase):
         marks = {h.name: h.trace.refresh() for h in self.hosts}
         c.start_program()
         for host, other in ((a, c), (b, c), (c, a), (c, b)):
-            self.wait_trace(host, add_host(other.computer_name), start=marks[host.name])
+            self.wait_trace(host, r"  Hosts: AddHost \[%s\]$" % other.computer_name, start=marks[host.name])

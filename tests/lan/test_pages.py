@@ -3,7 +3,7 @@ icon's right click opens the menu, or brings an open main window to the front; a
 the Remote Hosts page becomes a friend, is renamed in place by clicks and keys, and keeps its nick
 across a restart, which also brings another base colour (pictures in build/lan-results/screens/)."""
 
-from lantest import HIDDEN_CLASS, MAIN_CLASS, PROGRAM_IMAGE, SETTINGS_KEY, WAIT_MS, WAIT_S, LanTestCase, add_host
+from lantest import HIDDEN_CLASS, MAIN_CLASS, PROGRAM_IMAGE, SETTINGS_KEY, WAIT_MS, WAIT_S, LanTestCase
 
 MENU_CLASS, WM_COMMAND, ROW = "#32768", 0x0111, 18   # ROW: the host list's entry height
 
@@ -65,7 +65,7 @@ class PagesTest(LanTestCase):
         a.reg_add(SETTINGS_KEY, "BaseColor", "REG_DWORD", 0x00903020)   # stored as 0x00RRGGBB
         mark = a.trace.refresh()
         self.start_and_wait(a)
-        self.wait_trace(a, add_host(b.computer_name), start=mark)
+        self.wait_trace(a, r"  Hosts: AddHost \[%s\]$" % b.computer_name, start=mark)
         self.assertEqual(0, a.start_program().wait(WAIT_S))
         self.wait_window(a, MAIN_CLASS, visible=True)
         self.assertEqual(["Bee"], a.driver_ok("items", "--hwnd", self.page_list(a, 1)).lines())
