@@ -69,6 +69,7 @@ protected:
         }
         ::OleUninitialize();
     }
+
     CClipboardChain chain;
     CViewer own{&chain}, first, second, third;
 };

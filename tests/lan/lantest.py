@@ -74,7 +74,7 @@ class LanTestCase(unittest.TestCase):
         os.makedirs(screens, exist_ok=True)
         host.driver_ok("wait-idle", PROGRAM_IMAGE, "--timeout", WAIT_MS)
         time.sleep(0.5)   # the last paint reaches the display
-        left, top, right, bottom = map(int, self.info(host, "--class", MAIN_CLASS)["rect"].split())
+        left, top, right, bottom = map(int, self.info(host, "--class", MAIN_CLASS, "--visible")["rect"].split())
         whole = host.screenshot(os.path.join(host.dir, "screen-%s.png" % name))
         host.run(["/usr/bin/convert", whole, "-crop", "%dx%d+%d+%d" % (right - left + 20, bottom - top + 20, max(left - 10, 0),
                   max(top - 10, 0)), "+repage", os.path.join(screens, name + ".png")], check=True)
