@@ -22,9 +22,9 @@ namespace {
 class CViewer : public CWindow {
 public:
     explicit CViewer(CClipboardChain* ownChain = nullptr) : chain(ownChain) {}
-    bool Create(const wchar_t* title) {
+    bool Create() {
         if (!RegisterWindowClass(L"Pelko Test Viewer", 0, nullptr, nullptr, nullptr) ||
-            !CreateEx(WS_EX_TOOLWINDOW, L"Pelko Test Viewer", title, WS_POPUP, 0, 0, 0, 0, ::GetDesktopWindow()))
+            !CreateEx(WS_EX_TOOLWINDOW, L"Pelko Test Viewer", L"Viewer", WS_POPUP, 0, 0, 0, 0, ::GetDesktopWindow()))
             return false;
         if (chain) chain->Join(Hwnd());
         else next = ::SetClipboardViewer(Hwnd());
@@ -75,7 +75,7 @@ protected:
 };
 
 TEST_F(ClipboardChainTest, ViewersJoinInFrontLeaversAreSplicedOutAndTheWatchdogComesBackFromBehindASwallower) {
-    for (CViewer* viewer : {&third, &second, &first, &own}) ASSERT_TRUE(viewer->Create(L"Viewer"));
+    for (CViewer* viewer : {&third, &second, &first, &own}) ASSERT_TRUE(viewer->Create());
     EXPECT_EQ(::GetClipboardViewer(), own.Hwnd());
     EXPECT_TRUE(chain.InChain());  // SetClipboardViewer's own WM_DRAWCLIPBOARD came through
     EXPECT_EQ(chain.TimerId(), CClipboardChain::kTimerId);
@@ -103,7 +103,7 @@ TEST_F(ClipboardChainTest, ViewersJoinInFrontLeaversAreSplicedOutAndTheWatchdogC
 }
 
 TEST_F(ClipboardChainTest, AFileListCopiedWithoutTextGetsItsTextFormWhileTheSettingIsOn) {
-    ASSERT_TRUE(own.Create(L"Own"));
+    ASSERT_TRUE(own.Create());
     const ByteBlock drop = WriteDropFiles({u"C:\\pelko\\one.txt", u"C:\\pelko\\two.txt"});
     const std::wstring both = L"C:\\pelko\\one.txt\r\nC:\\pelko\\two.txt\r\n";
     // Last: a peer's read has the clipboard open when the copy is noticed; it steps aside for
