@@ -165,7 +165,7 @@ private:
     HDC m_dc;
 };
 
-// A critical section and its scoped holder.
+// A critical section, and the holder that keeps one entered for its scope.
 class CriticalSection {
 public:
     CriticalSection() noexcept { ::InitializeCriticalSection(&m_section); }
@@ -179,14 +179,16 @@ private:
     CRITICAL_SECTION m_section;
 };
 
+// Any section with Enter and Leave: also the trace log's, which is never deleted.
+template <typename Section>
 class CriticalSectionLock {
 public:
-    explicit CriticalSectionLock(CriticalSection& section) noexcept : m_section(section) { m_section.Enter(); }
+    explicit CriticalSectionLock(Section& section) noexcept : m_section(section) { m_section.Enter(); }
     CriticalSectionLock(const CriticalSectionLock&) = delete;
     CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
     ~CriticalSectionLock() { m_section.Leave(); }
 
 private:
-    CriticalSection& m_section;
+    Section& m_section;
 };
 

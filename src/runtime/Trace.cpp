@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "runtime/Handles.h"
+
 namespace {
 constexpr int kLineChars = 4096;
 constexpr wchar_t kPrefixFormat[] = L"#%08d  ";
@@ -23,17 +25,6 @@ public:
 
 private:
     CRITICAL_SECTION m_section;
-};
-
-class PermanentLockHold {
-public:
-    explicit PermanentLockHold(PermanentCriticalSection& section) noexcept : m_section(section) { m_section.Enter(); }
-    PermanentLockHold(const PermanentLockHold&) = delete;
-    PermanentLockHold& operator=(const PermanentLockHold&) = delete;
-    ~PermanentLockHold() { m_section.Leave(); }
-
-private:
-    PermanentCriticalSection& m_section;
 };
 
 // A trace between a failed call and its report must not change the error the report reads.
@@ -66,14 +57,14 @@ CTraceLock::CTraceLock() {
 }
 
 CTraceLock::~CTraceLock() {
-    const PermanentLockHold hold(g_lock);
+    const CriticalSectionLock hold(g_lock);
     g_closed = true;
 }
 
 void ExTraceV(const wchar_t* format, va_list args) {
     if (!g_lockReady) return;  // before the lock exists nothing may trace
     const LastErrorKept lastError;
-    const PermanentLockHold hold(g_lock);
+    const CriticalSectionLock hold(g_lock);
     if (g_closed) return;
     const int number = g_sequence++;
     // The CRT's own _snwprintf family: %s takes a wide string there, whatever stdio mingw picks.
