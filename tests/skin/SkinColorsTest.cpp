@@ -1,19 +1,16 @@
-// The skin's colour arithmetic: what each base colour gives (its HLS, its way back to RGB, and the
-// palette the windows paint with). The rows were worked out once with a separate re-implementation
-// of the same integer steps and checked by hand where the comments show the arithmetic.
+// The skin's colour arithmetic: each base colour's HLS, its way back to RGB, and the palette the windows paint
+// with; worked out once by a separate re-implementation, checked by hand where the comments show the steps.
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
 
 #include "skin/SkinColors.h"
-
-namespace {
 
 using Three = std::array<ColorRef, 3>;
 
 TEST(SkinColors, EachBaseColourGivesItsHlsAndPalette) {
-    // Each row: the base colour, its HLS, HlsToRgb of that (not always the base), base shades A and
-    // B, the lighter base colour and the light green.
+    // Each row: base, its HLS, HlsToRgb of that (not always the base), shades A and B, lighter base, light green.
     const struct Row { ColorRef base; HlsColor hls; ColorRef back; Three shadesA, shadesB; ColorRef lighter, green; }
     rows[] = {
         // The default: green is the largest, H = 84 + Rd - Bd. A's first step: S = 88 - round(37.84)
@@ -48,16 +45,11 @@ TEST(SkinColors, EachBaseColourGivesItsHlsAndPalette) {
         EXPECT_EQ(RgbToHls(row.base), row.hls);
         EXPECT_EQ(HlsToRgb(row.hls), row.back);
         const SkinPalette palette = ComputeSkinPalette(row.base);
-        EXPECT_EQ(palette.BaseShadesA, row.shadesA);
-        EXPECT_EQ(palette.BaseShadesB, row.shadesB);
-        EXPECT_EQ(palette.LighterBaseColor, row.lighter);
-        EXPECT_EQ(palette.LightGreen, row.green);
-        // The paper's tables do not depend on the base colour. Paper is H 42, L 243, S 253; absolute
-        // additions that leave 0..253 keep the value (the frame's S 253 - 159 = 94 is taken).
+        EXPECT_EQ(std::tuple(palette.BaseShadesA, palette.BaseShadesB, palette.LighterBaseColor, palette.LightGreen),
+                  std::tuple(row.shadesA, row.shadesB, row.lighter, row.green));
+        // Paper (H 42, L 243, S 253) whatever the base: sums that leave 0..253 keep the value (frame S 94 is taken).
         EXPECT_EQ(palette.PaperShades, (std::array<ColorRef, 6>{0x00E7FBFB, 0x00DDEFEF, 0x00C2D2D2, 0x009FABAB,
                                                                 0x00848E8E, 0x00768282}));
         EXPECT_EQ(palette.FrameShades, (std::array<ColorRef, 4>{0x00DDEFEF, 0x00C2D2D2, 0x00A9ABAB, 0x00838F8F}));
     }
 }
-
-}  // namespace
