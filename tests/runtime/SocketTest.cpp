@@ -1,7 +1,5 @@
-// EventSocket over 127.0.0.1 inside the test sandbox (its network has nothing but `lo`): what a
-// peer sees of a connection and of its close, and a handle that Attach cannot use (broadcasts are
-// tested where discovery sends them: the server's start hears its own query). Handlers run on
-// each socket's event thread; the test waits on events or conditions, never on time.
+// EventSocket over 127.0.0.1 in the test sandbox: what a peer sees of a connection and of its close, and
+// a handle that Attach cannot use. Handlers run on each socket's event thread; no test waits on time.
 #include <winsock2.h>
 
 #include <gtest/gtest.h>
@@ -17,19 +15,11 @@
 
 namespace {
 
-// Bytes that differ from their neighbours, so a lost, doubled or reordered piece shows.
-std::vector<char> Pattern(size_t size, unsigned seed) {
-    std::vector<char> bytes(size);
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + i / 251 + seed) & 0xFF);
-    return bytes;
-}
-
-// A connection that records the bytes its handlers read, and how many it had read at the close.
+// A connection that records the bytes its handlers read (at most 1000 a call) and how many it had
+// read at the close. Once it holds 24 bytes, its next read waits for `hold`.
 class CRecordingSocket : public EventSocket {
 public:
-    size_t readLimit = 65536;               // bytes taken per OnReceive
-    TestEvent* holdFirstReceive = nullptr;  // the first OnReceive waits for it before reading
-    TestEvent closed;
+    TestEvent hold, closed;
     size_t bytesAtClose = 0;
     std::atomic<DWORD> handlerThread{0};
 
@@ -42,8 +32,9 @@ public:
 
 protected:
     void OnReceive(int, u_long available) override {
-        if (handlerThread.exchange(::GetCurrentThreadId()) == 0 && holdFirstReceive) holdFirstReceive->Wait();
-        std::vector<char> buffer(std::min<size_t>(std::max<u_long>(available, 1), readLimit));
+        handlerThread = ::GetCurrentThreadId();
+        if (Received().size() == 24) hold.Wait();
+        std::vector<char> buffer(std::min<size_t>(std::max<u_long>(available, 1), 1000));
         const int received = std::max(Receive(buffer.data(), static_cast<int>(buffer.size())), 0);
         std::lock_guard<std::mutex> lock(m_mutex);
         m_received.insert(m_received.end(), buffer.begin(), buffer.begin() + received);
@@ -61,60 +52,44 @@ private:
     std::vector<char> m_received;
 };
 
-// A listener on 127.0.0.1 that accepts the next connection into `target`, and the test's client.
+// A listener on 127.0.0.1 whose accept hands the connection to `server`, and the test's client.
 class SocketConnection : public ::testing::Test, public EventSocket {
 protected:
-    void SetUp() override { ASSERT_TRUE(Create(SOCK_STREAM) && Listen(0, L"127.0.0.1", 5)); }
-    void TearDown() override { Close(true); }
-    void ConnectInto(EventSocket& server) {
-        target = &server;
+    void SetUp() override {
+        ASSERT_TRUE(Create(SOCK_STREAM) && Listen(0, L"127.0.0.1", 5));
         ASSERT_TRUE(client.Create(SOCK_STREAM, AllNetworkEvents, true));
         ASSERT_TRUE(client.Connect(INADDR_LOOPBACK, testutil::LocalPort(Handle())));
         ASSERT_TRUE(accepted.Wait() && acceptResult);
     }
+    void TearDown() override { Close(true); }
     void OnAccept(int) override {
-        acceptThread = ::GetCurrentThreadId(), acceptResult = Accept(*target);
+        acceptThread = ::GetCurrentThreadId(), acceptResult = Accept(server);
         accepted.Set();
     }
-    EventSocket* target = nullptr;
+    CRecordingSocket server;
     TestEvent accepted;
     bool acceptResult = false;
     DWORD acceptThread = 0;
     EventSocket client;
 };
 
-TEST_F(SocketConnection, BytesSentInPiecesArriveInOrderOnTheConnectionsOwnThread) {
-    CRecordingSocket server;
-    ConnectInto(server);
-    // A 24-byte header in two pieces and a body, each sent once the one before was read.
-    const auto request = Pattern(24 + 1000, 5);
-    size_t sent = 0;
-    for (size_t cut : {size_t(10), size_t(24), request.size()}) {
-        ASSERT_EQ(client.Send(request.data() + sent, int(cut - sent)), int(cut - sent));  // blocks until sent
-        ASSERT_TRUE(server.WaitForBytes(cut)) << "after " << cut << " bytes";
-        sent = cut;
-    }
-    EXPECT_EQ(server.Received(), request);
-    EXPECT_NE(server.handlerThread.load(), ::GetCurrentThreadId());
-    EXPECT_NE(server.handlerThread.load(), acceptThread);
-}
-
-TEST_F(SocketConnection, PeerThatSendsAndVanishesIsReportedAfterItsLastByte) {
-    // Wine reports a peer's close only once its bytes are read, unless both halves are shut:
-    // shutting our sending half makes the close come while bytes still wait, as Windows may.
-    CRecordingSocket server;
-    TestEvent peerGone;
-    server.holdFirstReceive = &peerGone;
-    server.readLimit = 1000;
-    ConnectInto(server);
+// A header in two pieces, each sent once the one before was read, then a body; the peer closes while
+// the handler is held. Wine reports a peer's close only once its bytes are read, unless both halves
+// are shut: with our sending half shut the close comes while bytes still wait, as Windows may.
+TEST_F(SocketConnection, BytesArriveInOrderOnTheConnectionsOwnThreadAndTheCloseAfterTheLast) {
     ASSERT_EQ(::shutdown(server.Handle(), SD_SEND), 0);
-    const auto bytes = Pattern(20000, 4);
-    ASSERT_EQ(client.Send(bytes.data(), int(bytes.size())), int(bytes.size()));
+    std::vector<char> bytes(20000);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 131 + i / 251) & 0xFF);  // no two pieces alike
+    for (size_t sent = 0; size_t cut : {size_t(10), size_t(24), bytes.size()}) {
+        ASSERT_EQ(client.Send(bytes.data() + sent, int(cut - sent)), int(cut - sent));  // blocks until sent
+        if (cut < bytes.size()) ASSERT_TRUE(server.WaitForBytes(sent = cut)) << "after " << cut << " bytes";
+    }
     ASSERT_TRUE(client.Close(true));
-    peerGone.Set();
+    server.hold.Set();
     ASSERT_TRUE(server.closed.Wait());
     EXPECT_EQ(server.bytesAtClose, bytes.size());
     EXPECT_EQ(server.Received(), bytes);
+    EXPECT_TRUE(server.handlerThread != ::GetCurrentThreadId() && server.handlerThread != acceptThread);
 }
 
 // Attach takes the handle over: one it cannot use (here: blocking asked of a socket that has
