@@ -1,5 +1,4 @@
-// CDialog runs modal and returns the result it was ended with. The dialogs come from the
-// program's own template IDD_MESSAGE ("Ok" button 1, close button 2).
+// CDialog runs modal and returns the result it was ended with; the program's IDD_MESSAGE ("Ok" 1, close 2).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,8 +9,6 @@
 #include "framework/Dialog.h"
 #include "resource.h"
 
-namespace {
-
 // A dialog that does at init what the test asks; its handler of WM_APP throws.
 class CProbeDialog : public CDialog {
 public:
@@ -19,7 +16,6 @@ public:
     std::function<void(HWND)> atInit;
     HWND hwndAtInit = nullptr;
 
-protected:
     BOOL OnInitDialog() override {
         atInit(hwndAtInit = Hwnd());
         return TRUE;
@@ -34,14 +30,13 @@ protected:
     }
 };
 
-void Post(HWND hwnd, UINT message, WPARAM wParam = 0) { ::PostMessageW(hwnd, message, wParam, 0); }
-
 TEST(Dialog, RunsModalAndReturnsTheResultItEndedWith) {
+    const auto post = [](HWND h, UINT message, WPARAM wParam = 0) { ::PostMessageW(h, message, wParam, 0); };
     const struct { const char* name; UINT templateId; std::function<void(HWND)> atInit; INT_PTR result; } rows[] = {
-        {"Ok", IDD_MESSAGE, [](HWND h) { Post(h, WM_COMMAND, IDOK); }, IDOK},
-        {"close button", IDD_MESSAGE, [](HWND h) { Post(h, WM_COMMAND, IDCANCEL); }, IDCANCEL},
+        {"Ok", IDD_MESSAGE, [&](HWND h) { post(h, WM_COMMAND, IDOK); }, IDOK},
+        {"close button", IDD_MESSAGE, [&](HWND h) { post(h, WM_COMMAND, IDCANCEL); }, IDCANCEL},
         {"a throwing handler does not end it; other commands go on to OnCommand", IDD_MESSAGE,
-         [](HWND h) { Post(h, WM_APP); Post(h, WM_COMMAND, 77); Post(h, WM_COMMAND, 78); }, 1078},
+         [&](HWND h) { post(h, WM_APP); post(h, WM_COMMAND, 77); post(h, WM_COMMAND, 78); }, 1078},
         {"no such template", 999, nullptr, -1},
     };
     for (const auto& row : rows) {
@@ -50,9 +45,6 @@ TEST(Dialog, RunsModalAndReturnsTheResultItEndedWith) {
         dialog.atInit = row.atInit;
         EXPECT_EQ(dialog.DoModal(), row.result);
         EXPECT_EQ(dialog.hwndAtInit != nullptr, row.result != -1);
-        EXPECT_EQ(dialog.Hwnd(), nullptr);  // the window is gone and forgotten
-        EXPECT_FALSE(::IsWindow(dialog.hwndAtInit));
+        EXPECT_TRUE(dialog.Hwnd() == nullptr && !::IsWindow(dialog.hwndAtInit));  // the window is gone and forgotten
     }
 }
-
-}  // namespace

@@ -10,18 +10,16 @@
 #include "framework/Window.h"
 #include "support/TestHelpers.h"
 
-namespace {
-
 class CTestThread : public CUiThread {
 public:
-    explicit CTestThread(bool withWindow) : m_withWindow(withWindow) {}
+    explicit CTestThread(bool makeWindow) : withWindow(makeWindow) {}
     ~CTestThread() override { Quit(); }
+    const bool withWindow;
     CWindow window;
     std::atomic<DWORD> exitOn{0};
 
-protected:
     bool InitInstance() override {
-        if (!m_withWindow) return true;
+        if (!withWindow) return true;
         SetMainWindow(&window);
         return window.RegisterWindowClass(L"Pelko UiThread Test", 0, nullptr, nullptr, nullptr) &&
                window.CreateEx(0, L"Pelko UiThread Test", L"ping", WS_POPUP, 0, 0, 10, 10, nullptr);
@@ -30,9 +28,6 @@ protected:
         exitOn = ::GetCurrentThreadId();
         return CUiThread::ExitInstance() + 100;
     }
-
-private:
-    bool m_withWindow;
 };
 
 TEST(UiThread, ServesItsWindowOnItsOwnThreadAndEndsWhenTheWindowIsDestroyed) {
@@ -52,5 +47,3 @@ TEST(UiThread, QuitMessageEndsTheLoopWithItsCode) {
     ASSERT_TRUE(thread.PostThreadMessage(WM_QUIT, 7, 0));  // the queue exists already
     EXPECT_EQ(WaitForThreadEnd(thread.ThreadHandle()), 107u);
 }
-
-}  // namespace
