@@ -32,9 +32,9 @@ Bytes GetData(std::u16string_view name) { return Header(cmd_GetData, TextPayload
 
 TEST(RequestMachine, EveryRequestShapeGetsOneDecisionHoweverItIsCut) {
     const std::u16string name255(255, u'B');
-    const std::string tooLong = " name error 5: DataSock: cmd_GetData requested format str too long";
-    const std::string badName = " name error 5: DataSock: bad incoming data format";
-    const std::string unparsed = "refuse error 5 end";
+    const std::string tooLong = " name error 5: DataSock: cmd_GetData requested format str too long",
+                      badName = " name error 5: DataSock: bad incoming data format", unparsed = "refuse error 5 end",
+                      tooMuch = ": DataSock: ReceiveFrom too much data ";
     const struct { const char* what; Bytes input; std::vector<std::string> decisions; } rows[] = {
         {"format list", Header(cmd_GetInfo, 0), {"serve 4#1516"}},
         {"format", GetData(u"CF_TEXT"), {"serve 6#1516 name CF_TEXT"}},
@@ -46,16 +46,17 @@ TEST(RequestMachine, EveryRequestShapeGetsOneDecisionHoweverItIsCut) {
         {"no name", Header(cmd_GetData, 0), {"serve 6#1516" + badName}},
         {"zeros across units", Header(cmd_GetData, 4) + Bytes{'A', 0, 0, 'B'}, {"serve 6#1516" + badName}},
         {"text after the name", Header(cmd_GetData, 7) + Bytes{'A', 0, 0, 0, 'B', 0, 0xFF}, {"serve 6#1516 name A"}},
-        {"length 528", Header(cmd_GetData, 528) + Bytes(528, 0), {unparsed + ": DataSock: ReceiveFrom too much data 552"}},
+        {"length 528", Header(cmd_GetData, 528) + Bytes(528, 0), {unparsed + tooMuch + "552"}},
         {"length 552", Header(cmd_GetData, 552), {unparsed}},
         {"length 2^32 - 1", Header(cmd_GetData, 0xFFFFFFFF), {unparsed}},
-        {"bad signature", Header(cmd_GetInfo, 0, 1, 0x12345679) + Bytes(600, 0x41), {unparsed + ": DataSock: Invalid message signature"}},
+        {"bad signature", Header(cmd_GetInfo, 0, 1, 0x12345679) + Bytes(600, 0x41),
+         {unparsed + ": DataSock: Invalid message signature"}},
         {"a reply", Header(cmd_SendInfo, 0), {"refuse 5#1516 error 6 then: Ear: Invalid command"}},
         {"command 0", Header(0, 4) + Bytes(4, 0), {"refuse 0#1516 error 6 then: Ear: Invalid command"}},
         {"bytes after it", Header(cmd_GetInfo, 0) + Bytes(RequestBufferSize, 0x41), {"serve 4#1516"}},
-        {"too many after it", Header(cmd_GetInfo, 0) + Bytes(600, 0x41), {"serve 4#1516", "end: DataSock: ReceiveFrom too much data 553"}},
+        {"too many after it", Header(cmd_GetInfo, 0) + Bytes(600, 0x41), {"serve 4#1516", "end" + tooMuch + "553"}},
         {"too many after an error", Header(cmd_SendData, 2) + Bytes(2 + 553, 0),
-         {"refuse 7#1516 error 6 then: Ear: Invalid command", "end: DataSock: ReceiveFrom too much data 553"}},
+         {"refuse 7#1516 error 6 then: Ear: Invalid command", "end" + tooMuch + "553"}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -99,10 +100,10 @@ TEST(ReplyMachine, EveryReplyShapeGetsOneOutcomeHoweverItsHeaderIsCut) {
         {"empty list", Header(cmd_SendInfo, 2, seq) + Bytes{0, 0}, {'L', kStatusNone, u""}},
         {"list beyond ASCII, text after it", Header(cmd_SendInfo, 12, seq) + Units(u"\u00C4/\U0001F600") + Bytes{'B', 0},
          {'L', kStatusNone, u"\u00C4/\U0001F600"}},
-        {"list without its end, odd byte", Header(cmd_SendInfo, 5, seq) + Bytes{'A', 0, 0, 'B', 'C'}, {'L', kStatusNone, u"A\u4200"}},
+        {"no end, odd byte", Header(cmd_SendInfo, 5, seq) + Bytes{'A', 0, 0, 'B', 'C'}, {'L', kStatusNone, u"A\u4200"}},
         {"data", Header(cmd_SendData, 3, seq, MessageSignature, 0, abc) + Bytes{'a', 'b', 'c'}, {'D', kStatusNone, u""}},
         {"other data", Header(cmd_SendData, 3, seq, MessageSignature, 0, abc) + Bytes{'a', 'b', 'd'}, {'D', corrupt, u""}},
-        {"fewer bytes than announced", Header(cmd_SendData, 4, seq, MessageSignature, 0, abc) + Bytes{'a', 'b', 'c'}, {'D', corrupt, u""}},
+        {"data cut short", Header(cmd_SendData, 4, seq, MessageSignature, 0, abc) + Bytes{'a', 'b', 'c'}, {'D', corrupt, u""}},
         {"another sequence", Header(cmd_SendInfo, 2, seq + 1) + Bytes{0, 0}, {'F', corrupt, u""}},
         {"big-endian signature", Header(cmd_SendInfo, 2, seq, 0x78563412) + Bytes{0, 0}, {'F', corrupt, u""}},
         {"a request", Header(cmd_GetInfo, 0, seq), {'F', corrupt, u""}},
