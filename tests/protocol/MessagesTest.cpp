@@ -42,7 +42,8 @@ TEST(Message, TransferRequestsAndRepliesAreByteExact) {
     CMessage request;
     EXPECT_EQ(PrepareGetData(request, u"CF_TEXT"), (Bytes{'C', 0, 'F', 0, '_', 0, 'T', 0, 'E', 0, 'X', 0, 'T', 0, 0, 0}));
     request.sequence = 5;
-    EXPECT_EQ(request.Encode(), (HeaderBytes{0x78, 0x56, 0x34, 0x12, 6, 0, 0, 0, 0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0}));
+    EXPECT_EQ(request.Encode(),
+              (HeaderBytes{0x78, 0x56, 0x34, 0x12, 6, 0, 0, 0, 0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0}));
     EXPECT_EQ(MakeErrorReply(SrvErr_Rejected, &request).Encode(),
               (HeaderBytes{0x78, 0x56, 0x34, 0x12, 6, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0}));
     const CMessage earlier;   // a reply to an unreadable request takes a fresh number: it matches none
@@ -61,8 +62,8 @@ TEST(Message, WhoDatagramIsByteExactAndReadInAnyShape) {
     EXPECT_EQ(full, (std::array<uint8_t, WhoMessageSize>{0x78, 0x56, 0x34, 0x12, 2, 0, 0, 0, 0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0,
                                                          2, 1, 0, 0, 'H', 0, 'O', 0, 'S', 0, 'T', 0, 0xAC, 0x20}));
     for (const char16_t* none : {u"", static_cast<const char16_t*>(nullptr)}) EXPECT_EQ(CWhoMessage(none).header.length, 0u);
-    for (const char16_t* name : {u"ABCDEFGHIJKLMNO", u"ABCDEFGHIJKLMNOP", u"ABCDEFGHIJKLMNOPQRST"})   // cut after 15 units
-        EXPECT_EQ(CWhoMessage(name).ReadNickname(), std::optional<std::u16string>(u"ABCDEFGHIJKLMNO"));
+    for (const char16_t* name : {u"ABCDEFGHIJKLMNO", u"ABCDEFGHIJKLMNOP", u"ABCDEFGHIJKLMNOPQRST"})
+        EXPECT_EQ(CWhoMessage(name).ReadNickname(), std::optional<std::u16string>(u"ABCDEFGHIJKLMNO"));  // 15 units at most
 
     Bytes unterminated(full.begin(), full.end()), length17(full.begin(), full.end());
     for (size_t i = 24; i < WhoMessageSize; i += 2) unterminated[i] = 'Z';
