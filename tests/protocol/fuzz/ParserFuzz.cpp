@@ -50,11 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(size < MessageHeaderSize ? header == before : std::equal(bytes.begin(), bytes.end(), data));
 #elif defined(PELKO_FUZZ_WHO)
     CWhoMessage message;
-    const auto prepared = message.Encode();
+    const auto before = message.Encode();
     FUZZ_CHECK(message.DecodeDatagram(data, size) == (size <= WhoMessageSize));
-    const auto image = message.Encode();
-    const size_t read = size <= WhoMessageSize ? size : 0;
-    FUZZ_CHECK(std::equal(data, data + read, image.begin()) && std::equal(image.begin() + read, image.end(), prepared.begin() + read));
+    const auto after = message.Encode();
+    const size_t n = size <= WhoMessageSize ? size : 0;   // the bytes read over the message
+    FUZZ_CHECK(std::equal(data, data + n, after.begin()) && std::equal(after.begin() + n, after.end(), before.begin() + n));
     if (const auto nickname = message.ReadNickname())
         FUZZ_CHECK(nickname->size() < NicknameUnits && CWhoMessage(nickname->c_str()).ReadNickname() == nickname);
 #else
@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The request answered: by the first byte's low bit, the one the reply names or another one.
     CMessage request;
     request.sequence = stream.size() < MessageHeaderSize ? 0 : LoadLE32(stream.data() + 20) ^ (data[0] & 1);
-    const auto check = [&](const CReplyReader& r, const ReplyDecision& d, std::span<const uint8_t> p) { CheckReply(stream, r, d, p); };
+    const auto check = [&](const auto& r, const auto& d, auto p) { CheckReply(stream, r, d, p); };
     const auto whole = ReadReply(request, stream, {size, size}, check);
     FUZZ_CHECK(ReadReply(request, stream, cuts, check) == whole && ReadReply(request, stream, {1, 1}, check) == whole);
 #endif
