@@ -21,13 +21,13 @@ template <std::size_t N>
 std::u16string_view Units(const char16_t (&text)[N]) { return {text, N - 1}; }  // with embedded NULs
 
 TEST(DropFiles, ReadsOnlyWhatTheBlockHoldsAndWritesWidePaths) {
-    const std::u16string longPath = u"C:\\" + std::u16string(300, u'x');
+    const std::u16string path = u"C:\\" + std::u16string(300, u'x');
     const struct { const char* name; ByteBlock block; Paths expected; } rows[] = {
         {"wide paths in order", Drop(20, true, Units(u"C:\\a.txt\0D:\\dir\\b\0\0")), {u"C:\\a.txt", u"D:\\dir\\b"}},
         {"ANSI paths", Drop(20, false, Units(u"C:\\x\0\u00E9.txt\0\0")), {u"C:\\x", u"\u00E9.txt"}},
         {"pFiles past padding", Drop(24, true, Units(u"C:\\p\0\0"), 4), {u"C:\\p"}},
         {"a path cut off by the end", Drop(20, true, Units(u"C:\\whole\0C:\\cut")), {u"C:\\whole"}},
-        {"at most 259 characters", Drop(20, true, longPath + std::u16string(Units(u"\0C:\\n\0\0"))), {longPath.substr(0, 259), u"C:\\n"}},
+        {"at most 259 units", Drop(20, true, path + std::u16string(Units(u"\0C:\\n\0\0"))), {path.substr(0, 259), u"C:\\n"}},
         {"no paths", Drop(20, true, Units(u"\0")), {}},
         {"shorter than the header", ByteBlock(19, 0), {}},
         {"pFiles outside", Drop(33, true, Units(u"C:\\a\0\0")), {}},   // a block of 32 bytes
@@ -42,7 +42,7 @@ TEST(DropFiles, ReadsOnlyWhatTheBlockHoldsAndWritesWidePaths) {
 
 // A computer named HOST (or without a name): the drive type is that of the path's root (C: fixed,
 // A: removable, D: CD-ROM, R: RAM disk, Z: mapped from \\srv\share, "\\" the current drive, fixed).
-static UncNameSource Computer(bool named, bool mapped) {
+static UncNameSource Host(bool named, bool mapped) {
     return {[named] { return named ? std::optional<std::u16string>(u"HOST") : std::nullopt; },
             [](const std::u16string& path) -> unsigned {
                 if (DriveRootLength(path) == 0) return kDriveUnknown;
@@ -68,7 +68,7 @@ TEST(ConvertPathsToUNC, WhichPathsChangeAndHow) {
         {"no computer name", {u"C:\\a.txt"}, std::nullopt, true, false},
         {"no paths", {}, std::nullopt},
     };
-    for (const auto& row : rows) EXPECT_EQ(ConvertPathsToUNC(row.paths, Computer(row.named, row.mapped)), row.expected) << row.name;
+    for (const auto& row : rows) EXPECT_EQ(ConvertPathsToUNC(row.paths, Host(row.named, row.mapped)), row.expected) << row.name;
 }
 
 // An absolute ID list of items of the given sizes (each cb counts its own two bytes).
