@@ -149,7 +149,7 @@ TEST_F(HostStoreTest, OnlyFriendsAreStoredAndTheAbsentOnesKept) {
     for (DWORD i = 0; i < std::size(present); ++i) {
         m_hosts.AddHost(i, present[i].name);
         if (present[i].isFriend >= 0) m_hosts.SetFriend(i, present[i].isFriend);
-        if (present[i].nick) EXPECT_TRUE(m_hosts.RenameHost(i, present[i].nick));
+        EXPECT_TRUE(!present[i].nick || m_hosts.RenameHost(i, present[i].nick));
     }
     EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, kHostsKey, L"HERE"), L"Alice");   // a friend's nick: at once
     for (DWORD gone : {0, 2}) m_hosts.RemoveHost(gone);   // unmarked, and a renamed stranger, then they left
