@@ -53,12 +53,13 @@ private:
 };
 
 // A listener on 127.0.0.1 whose accept hands the connection to `server`, and the test's client.
+// The port's two bytes differ, so that a port sent in the wrong byte order misses it.
 class SocketConnection : public ::testing::Test, public EventSocket {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(Create(SOCK_STREAM) && Listen(0, L"127.0.0.1", 5));
+        ASSERT_TRUE(Create(SOCK_STREAM) && Listen(23456, L"127.0.0.1", 5));
         ASSERT_TRUE(client.Create(SOCK_STREAM, AllNetworkEvents, true));
-        ASSERT_TRUE(client.Connect(INADDR_LOOPBACK, testutil::LocalPort(Handle())));
+        ASSERT_TRUE(client.Connect(INADDR_LOOPBACK, 23456));
         ASSERT_TRUE(accepted.Wait() && acceptResult);
     }
     void TearDown() override { Close(true); }
