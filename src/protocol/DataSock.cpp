@@ -82,11 +82,8 @@ void CDataSock::CloseConnection(bool delivered) {
 
 void CDataSock::ReleaseData() {
     ExTrace(L"CDataSock:ReleaseData");
-    if (m_data != nullptr) {
-        if (m_dataPointer != nullptr) ::GlobalUnlock(m_data);
-        ::GlobalFree(m_data);
-    }
-    m_data = nullptr;
+    m_locked.reset();
+    m_data.Reset();
     m_dataPointer = nullptr;
     m_cursor = nullptr;
     m_dataSize = 0;
@@ -106,16 +103,13 @@ void CDataSock::SendError(uint32_t error, const CMessage* request) {
 }
 
 BOOL CDataSock::GetData(const wchar_t* name) {
-    HGLOBAL block = m_server.GetClipboardData(name);
-    if (block == nullptr) return FALSE;
-    void* pointer = ::GlobalLock(block);
-    if (pointer == nullptr) {
-        ::GlobalFree(block);
-        return FALSE;
-    }
-    m_data = block;
-    m_dataPointer = static_cast<const uint8_t*>(pointer);
-    m_dataSize = static_cast<uint32_t>(::GlobalSize(block));
+    UniqueGlobal block(m_server.GetClipboardData(name));
+    GlobalLockGuard locked(block.Get());
+    if (locked.Data() == nullptr) return FALSE;   // the block, if any, goes with `block`
+    m_dataPointer = static_cast<const uint8_t*>(locked.Data());
+    m_dataSize = static_cast<uint32_t>(locked.Size());
+    m_locked.emplace(std::move(locked));
+    m_data = std::move(block);
     return TRUE;
 }
 

@@ -17,11 +17,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "protocol/ConnectionCount.h"
 #include "protocol/Message.h"
 #include "protocol/RequestAssembler.h"
 #include "runtime/EventSocket.h"
+#include "runtime/Handles.h"
 
 class CServer;
 
@@ -72,7 +74,8 @@ private:
     std::unique_ptr<CDataSock> m_self;   // set at accept, released when the connection ends
     bool m_ended = false;
 
-    HGLOBAL m_data = nullptr;
+    UniqueGlobal m_data;
+    std::optional<GlobalLockGuard> m_locked;   // m_data, locked while it is sent
     const uint8_t* m_dataPointer = nullptr;
     const uint8_t* m_cursor = nullptr;
     uint32_t m_dataSize = 0;

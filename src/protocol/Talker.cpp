@@ -68,16 +68,12 @@ bool CTalker::EndThread() {
 }
 
 HGLOBAL CTalker::TakeData() noexcept {
-    return std::exchange(m_data, nullptr);
+    return m_data.Detach();
 }
 
 void CTalker::ReleaseData() {
-    if (m_data != nullptr) {
-        if (m_dataPointer != nullptr) ::GlobalUnlock(m_data);
-        ::GlobalFree(m_data);
-    }
-    m_data = nullptr;
-    m_dataPointer = nullptr;
+    m_locked.reset();
+    m_data.Reset();
     m_payload.clear();
     m_payload.shrink_to_fit();
 }
@@ -288,21 +284,18 @@ BOOL CTalker::ReadClipData(const CReplyReader& reader, uint32_t length) {
         Report(IDS_INTERNAL_ERROR_DETAIL);
         return FALSE;
     }
-    m_data = ::GlobalAlloc(GMEM_MOVEABLE, length ? length : 1);   // a lock of 0 bytes would fail
-    if (m_data == nullptr) {
+    m_data.Reset(::GlobalAlloc(GMEM_MOVEABLE, length ? length : 1));   // a lock of 0 bytes would fail
+    if (m_data) m_locked.emplace(m_data.Get());
+    uint8_t* const into = m_locked ? static_cast<uint8_t*>(m_locked->Data()) : nullptr;
+    if (into == nullptr) {
         Report(IDS_INTERNAL_ERROR_DETAIL);
+        m_locked.reset();
+        m_data.Reset();
         return FALSE;
     }
-    m_dataPointer = ::GlobalLock(m_data);
-    if (m_dataPointer == nullptr) {
-        Report(IDS_INTERNAL_ERROR_DETAIL);
-        ::GlobalFree(m_data);
-        m_data = nullptr;
-        return FALSE;
-    }
-    BOOL ok = ReadBuffer(static_cast<uint8_t*>(m_dataPointer), length);
+    BOOL ok = ReadBuffer(into, length);
     if (ok) {
-        const auto check = reader.CheckData({static_cast<const uint8_t*>(m_dataPointer), length});
+        const auto check = reader.CheckData({into, length});
         ExTrace(L"CTalker::ReadClipData: DataLen=%d;  CRC actual=%X;  expected=%X", static_cast<int>(length), check.actual,
                 reader.Reply().checksum);
         if (check.status != kStatusNone) {
@@ -311,13 +304,9 @@ BOOL CTalker::ReadClipData(const CReplyReader& reader, uint32_t length) {
             ok = FALSE;
         }
     }
-    ::GlobalUnlock(m_data);
-    m_dataPointer = nullptr;
+    m_locked.reset();
     ExTrace(L"CTalker::ReadClipData Finished  Time %d", static_cast<int>(::GetTickCount() - started));
-    if (!ok) {
-        ::GlobalFree(m_data);
-        m_data = nullptr;
-    }
+    if (!ok) m_data.Reset();
     return ok;
 }
 

@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,8 +90,8 @@ private:
     CMessage m_request;
     std::vector<uint8_t> m_payload;
     ULONG m_peer = 0;
-    HGLOBAL m_data = nullptr;
-    void* m_dataPointer = nullptr;
+    UniqueGlobal m_data;
+    std::optional<GlobalLockGuard> m_locked;   // m_data, while the worker reads into it
     std::wstring m_formatList;
     std::atomic<LONG> m_busy{0};
     std::atomic<LONG> m_activity{0};

@@ -122,11 +122,22 @@ using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
 template <typename Interface>
 using UniqueCom = UniqueHandle<ComTraits<Interface>>;
 
-// A locked global block; unlocks on scope exit. Data() is null when the lock failed.
+// A locked global block; unlocks on scope exit (movable, so that an object can hold a block
+// locked beyond one scope, e.g. in a std::optional). Data() is null when the lock failed.
 class GlobalLockGuard {
 public:
     explicit GlobalLockGuard(HGLOBAL block) noexcept
         : m_block(block), m_data(block ? ::GlobalLock(block) : nullptr) {}
+    GlobalLockGuard(GlobalLockGuard&& other) noexcept
+        : m_block(other.m_block), m_data(std::exchange(other.m_data, nullptr)) {}
+    GlobalLockGuard& operator=(GlobalLockGuard&& other) noexcept {
+        if (this != &other) {
+            if (m_data) ::GlobalUnlock(m_block);
+            m_block = other.m_block;
+            m_data = std::exchange(other.m_data, nullptr);
+        }
+        return *this;
+    }
     GlobalLockGuard(const GlobalLockGuard&) = delete;
     GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
     ~GlobalLockGuard() { if (m_data) ::GlobalUnlock(m_block); }
