@@ -6,14 +6,13 @@
 #include "protocol/WhoMessage.h"
 #include "resource.h"
 #include "runtime/FaultGuard.h"
-#include "runtime/Module.h"
 #include "runtime/Trace.h"
 #include "settings/Settings.h"
 
 CServer::CServer() : CServer(theSettings) {}
 
 CServer::CServer(CSettings& settings)
-    : m_settings(settings), m_ear(m_hosts, settings), m_listener(*this), m_talker(*this, settings) {}
+    : m_settings(settings), m_ear(m_hosts, settings), m_listener(*this), m_talker(settings) {}
 
 CServer::~CServer() {
     CloseSockets(false);
@@ -91,26 +90,9 @@ void CServer::CloseProgress() {
     if (m_progress) m_progress->CloseProgress();
 }
 
-void CServer::SetStatus(StatusId status, DWORD systemError) {
-    m_status = status;
-    if (status == kStatusNone) {
-        m_statusText.clear();
-        return;
-    }
-    std::wstring detail;
-    if (systemError != 0) {
-        wchar_t* text = nullptr;
-        const DWORD length = ::FormatMessageW(
-            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM, nullptr,
-            systemError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-        UniqueLocalMemory owned(text);
-        if (length != 0 && text != nullptr) detail.assign(text, length);
-        // The system's texts end with a line break, which would only leave a blank line below.
-        while (!detail.empty() && (detail.back() == L'\n' || detail.back() == L'\r' || detail.back() == L' '))
-            detail.pop_back();
-    }
-    m_statusText.assign(ResourceText(status));
-    if (const size_t at = m_statusText.find(L"%s"); at != std::wstring::npos) m_statusText.replace(at, 2, detail);
+void CServer::TakeTalkResult() {
+    const TalkResult result = m_talker.Result();
+    SetStatus(result.status, result.systemError);
 }
 
 void CServer::DropTalker() {
@@ -139,11 +121,13 @@ bool CServer::GetRemoteClipInfo(ULONG host, std::wstring& list) {
     bool result = false;
     const GuardOutcome outcome = RunGuarded([&] {
         if (!EnsureTalker()) return;
-        if (m_talker.GetRemoteClipInfo(host)) {
+        const BOOL fetched = m_talker.GetRemoteClipInfo(host);
+        TakeTalkResult();
+        if (fetched) {
             list = m_talker.FormatList();
             result = !list.empty();
             if (!result) SetStatus(IDS_REMOTE_EMPTY, 0);
-        } else if (m_status == IDS_INTERNAL_ERROR_DETAIL) {
+        } else if (Status() == IDS_INTERNAL_ERROR_DETAIL) {
             DropTalker();
         }
         ExTrace(L"GetRemoteClipInfo: %s", list.c_str());
@@ -170,10 +154,12 @@ HGLOBAL CServer::GetRemoteClipData(ULONG host, UINT format) {
         if (!EnsureTalker()) return;
         const wchar_t* name = FormatNameFromId(format);
         ExTrace(L"CServer::GetRemoteClipData format=%s", name ? name : L"");
-        if (m_talker.GetRemoteClipData(host, name ? name : L"")) {
+        const BOOL fetched = m_talker.GetRemoteClipData(host, name ? name : L"");
+        TakeTalkResult();
+        if (fetched) {
             result = m_talker.TakeData();
             m_pending.Remove(format);
-        } else if (m_status == IDS_INTERNAL_ERROR_DETAIL) {
+        } else if (Status() == IDS_INTERNAL_ERROR_DETAIL) {
             DropTalker();
         }
         CloseProgress();

@@ -2,14 +2,15 @@
 // starts and stops, in a fixed order, the client CTalker, the discovery listener Ear, the TCP
 // listener CServerListener (whose connections serve the local clipboard) and the host table;
 // it is the only way the user-interface side asks a remote host for its clipboard; it keeps the
-// status of the last request with its user message; and it decides whether a peer is served.
+// status of the last request with its user message (CRequestStatus); and it decides whether a
+// peer is served.
 //
-// Threads: Init, Shutdown, ForEachHost and the remote requests run on the main thread (a
-// request blocks it until the client's worker has finished). The client's worker writes the
-// status through SetStatus while the main thread waits; the main thread reads it only after the
-// request. IsRequestAllowed, CanServeClipboard and HoldsRemoteClipboard run on the serving
-// connections' event threads, several at once: they read the settings (relaxed atomics), the
-// host table (under its own lock), the clipboard owner and the pending count (an atomic).
+// Threads: Init, Shutdown, ForEachHost, the remote requests and the status run on the main
+// thread (a request blocks it until the client's worker has finished; the coordinator then reads
+// the client's result and records it as the status). IsRequestAllowed, CanServeClipboard and
+// HoldsRemoteClipboard run on the serving connections' event threads, several at once: they read
+// the settings (relaxed atomics), the host table (under its own lock), the clipboard owner and the
+// pending count (an atomic).
 // BroadcastWho runs on whichever thread calls it and touches nothing of the coordinator but
 // the settings.
 #pragma once
@@ -24,6 +25,7 @@
 #include "protocol/Hosts.h"
 #include "protocol/Message.h"
 #include "protocol/PendingFormats.h"
+#include "protocol/RequestStatus.h"
 #include "protocol/ServerListener.h"
 #include "protocol/Status.h"
 #include "protocol/Talker.h"
@@ -71,9 +73,9 @@ public:
     [[nodiscard]] ULONG PlacedHost() const noexcept { return m_placedHost; }
 
     // The status of the last request and its user message.
-    void SetStatus(StatusId status, DWORD systemError);
-    [[nodiscard]] StatusId Status() const noexcept { return m_status; }
-    [[nodiscard]] const std::wstring& GetStatusText() const noexcept { return m_statusText; }
+    void SetStatus(StatusId status, DWORD systemError) { m_status.Set(status, systemError); }
+    [[nodiscard]] StatusId Status() const noexcept { return m_status.Id(); }
+    [[nodiscard]] const std::wstring& GetStatusText() const noexcept { return m_status.Text(); }
 
     // Whom the serving side serves (serving threads).
     bool IsRequestAllowed(ULONG peer, DWORD command);
@@ -108,13 +110,14 @@ private:
     // Restarts a dropped client; false (status IDS_INTERNAL_ERROR_DETAIL) if it cannot be started.
     bool EnsureTalker();
     void CloseProgress();
+    // Records the client's result as the status, after its wait.
+    void TakeTalkResult();
 
     // Closes the listener and the discovery sockets (used by a failed Init and the destructor).
     void CloseSockets(bool graceful);
 
     CSettings& m_settings;
-    StatusId m_status = kStatusNone;
-    std::wstring m_statusText;
+    CRequestStatus m_status;
     // The table comes before the sockets whose handlers fill it, so it is destroyed after them.
     Hosts m_hosts;
     Ear m_ear;

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "protocol/Server.h"
 #include "protocol/WideText.h"
 #include "protocol/TransferProgress.h"
 #include "resource.h"
@@ -80,17 +79,19 @@ void CTalker::ReleaseData() {
 
 void CTalker::Report(StatusId status) {
     const int socketError = ::WSAGetLastError();
+    const TalkResult result{status, static_cast<DWORD>(socketError)};
     if (status != kStatusNone && status != IDS_PREVIOUS_REQUEST) {
         // The first failure of a request is the one kept, whichever thread reports it. A request
         // refused because the worker is still in an earlier pass has that refusal as its only
         // status, whatever the earlier one left behind.
-        StatusId expected = kStatusNone;
-        if (!m_status.compare_exchange_strong(expected, status)) return;
+        TalkResult current = m_result.load();
+        do {
+            if (current.status != kStatusNone) return;
+        } while (!m_result.compare_exchange_weak(current, result));
     } else {
-        m_status.store(status);
+        m_result.store(result);
     }
     ExTrace(L"Talker::Report: Status=%d; Error=%d", static_cast<int>(status), socketError);
-    m_server.SetStatus(status, static_cast<DWORD>(socketError));
 }
 
 BOOL CTalker::WaitForCompletion() {

@@ -8,10 +8,11 @@
 // thread (the main thread); Run and the Read operations on the worker. The request fields (peer,
 // header, payload) are written by the caller before it signals the request event; the result
 // fields (format list, data block) by the worker before it signals the done event, and the
-// caller reads them only after that. The busy flag, the activity counter and the status are
-// atomics. The one cross-thread use of the socket is the caller's close on a time-out, after
-// which the caller waits at most a second for the worker to finish its pass; a worker that has
-// not keeps its fields (and the busy flag) until it has.
+// caller reads them only after that. The busy flag, the activity counter and the result (status
+// and Winsock error, which the coordinator reads after the request's wait) are atomics. The one
+// cross-thread use of the socket is the caller's close on a time-out, after which the caller
+// waits at most a second for the worker to finish its pass; a worker that has not keeps its
+// fields (and the busy flag) until it has.
 #pragma once
 
 #include <windows.h>
@@ -28,9 +29,14 @@
 #include "runtime/EventSocket.h"
 #include "runtime/WorkerThread.h"
 
-class CServer;
 class CSettings;
 class CTransferProgress;
+
+// How a request ended: its status (kStatusNone: success) and the Winsock error that came with it.
+struct TalkResult {
+    StatusId status;
+    DWORD systemError;
+};
 
 class CTalker : public WorkerThread {
 public:
@@ -38,7 +44,7 @@ public:
     static constexpr DWORD kProgressThreshold = 5120;
     static constexpr int kDefaultReceiveChunk = 1460;
 
-    CTalker(CServer& server, CSettings& settings) noexcept : m_server(server), m_settings(settings) {}
+    explicit CTalker(CSettings& settings) noexcept : m_settings(settings) {}
     ~CTalker() override;
 
     BOOL Start();
@@ -53,11 +59,14 @@ public:
     [[nodiscard]] const std::wstring& FormatList() const noexcept { return m_formatList; }
     // The data block of the last cmd_SendData; the caller owns it from here.
     HGLOBAL TakeData() noexcept;
-    [[nodiscard]] StatusId Status() const noexcept { return m_status.load(); }
+    [[nodiscard]] StatusId Status() const noexcept { return m_result.load().status; }
+    // The status of the last request with its Winsock error (caller's thread, after it).
+    [[nodiscard]] TalkResult Result() const noexcept { return m_result.load(); }
     // The worker had not finished the pass that a time-out broke off when the caller stopped
     // waiting for it: it finishes by itself, and the talker is busy until then.
     [[nodiscard]] bool IsStuck() const noexcept { return m_stuck; }
 
+    // Records a status with the thread's Winsock error; a request keeps its first failure.
     void Report(StatusId status);
 
 protected:
@@ -80,7 +89,6 @@ private:
     // Signals the request event and waits for the pass to end; then the worker is idle.
     void RunRequest();
 
-    CServer& m_server;
     CSettings& m_settings;
     CTransferProgress* m_progress = nullptr;
 
@@ -96,6 +104,7 @@ private:
     std::atomic<LONG> m_busy{0};
     std::atomic<LONG> m_activity{0};
     LONG m_lastActivity = 0;
-    std::atomic<StatusId> m_status{kStatusNone};
+    std::atomic<TalkResult> m_result{TalkResult{kStatusNone, 0}};
+    static_assert(std::atomic<TalkResult>::is_always_lock_free);
     bool m_stuck = false;   // caller's thread only
 };
