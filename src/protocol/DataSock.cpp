@@ -12,11 +12,6 @@
 
 namespace {
 
-std::wstring Dotted(ULONG address) {
-    return std::to_wstring((address >> 24) & 0xFF) + L"." + std::to_wstring((address >> 16) & 0xFF) + L"." +
-           std::to_wstring((address >> 8) & 0xFF) + L"." + std::to_wstring(address & 0xFF);
-}
-
 // A trace line that the request machine chose.
 void Trace(const TraceNote& note) {
     if (note) ExTrace(note.format, note.first, note.second);
@@ -39,10 +34,11 @@ bool CDataSock::AcceptFrom(EventSocket& listener, CServer& server, CConnectionSl
     int peerLength = sizeof peer;
     const SOCKET accepted = ::accept(listener.Handle(), reinterpret_cast<sockaddr*>(&peer), &peerLength);
     const ULONG address = ::ntohl(peer.sin_addr.s_addr);
+    const std::wstring from = DottedAddress(address);
     if (accepted == INVALID_SOCKET) {
         const int reason = ::WSAGetLastError();
         if (reason != WSAEWOULDBLOCK)
-            ExTrace(L"Server: Failed to accept connection from IP: %s (%d)", Dotted(address).c_str(), reason);
+            ExTrace(L"Server: Failed to accept connection from IP: %s (%d)", from.c_str(), reason);
         ::WSASetLastError(reason);
         return false;
     }
@@ -52,14 +48,13 @@ bool CDataSock::AcceptFrom(EventSocket& listener, CServer& server, CConnectionSl
     connection.m_peer = address;
     connection.m_slot = std::move(slot);
     connection.m_self = std::move(owned);
-    ExTrace(L"Server: Connection accepted from IP: %s", Dotted(address).c_str());
+    ExTrace(L"Server: Connection accepted from IP: %s", from.c_str());
     if (!connection.Attach(accepted)) {
         // Attach has closed the handle; closing it again could close another connection's.
-        ExTrace(L"Server: Failed to accept connection from IP: %s", Dotted(address).c_str());
-        std::unique_ptr<CDataSock> gone = std::move(connection.m_self);
-        return true;   // the queue may hold more: go on accepting
+        ExTrace(L"Server: Failed to accept connection from IP: %s", from.c_str());
+        connection.m_self.reset();   // the object goes here
     }
-    return true;
+    return true;   // even after a failed attach the queue may hold more: go on accepting
 }
 
 void CDataSock::ReleaseSelfIfEnded() {
@@ -239,10 +234,8 @@ BOOL CDataSock::SendPending() {
     const uint32_t lastReply = m_lastReply;
     ReleaseData();
     ExTrace(L"DataSock: Finished to cmd_SendData");
-    if (!failed) {
-        if (lastReply == cmd_SendData) PlaySoundEvent(kSoundDataTransmitted, kSoundFlagsSync);
-        else if (lastReply == cmd_SendInfo) PlaySoundEvent(kSoundDataRequested, kSoundFlagsSync);
-    }
+    // Only a data reply has data to send (a header whose send failed leaves no reply recorded).
+    if (!failed && lastReply == cmd_SendData) PlaySoundEvent(kSoundDataTransmitted, kSoundFlagsSync);
     CloseConnection(!failed);
     return TRUE;
 }
