@@ -5,6 +5,7 @@
 #include "app/ProcessObjects.h"
 
 #include "app/MainApp.h"
+#include "clipboard/LocalClipboard.h"
 #include "protocol/Server.h"
 #include "runtime/Trace.h"
 #include "runtime/Winsock.h"
@@ -14,7 +15,8 @@
 
 CSkin theSkin;             // drawing resources and palette, filled at start-up
 CSettings theSettings;     // the settings record
-CServer theServer;         // the server coordinator: discovery, listener, host table, client
+CLocalClipboard theLocalClipboard;   // the local clipboard that the coordinator serves and names formats with
+CServer theServer{theSettings, theLocalClipboard};   // the server coordinator: discovery, listener, host table, client
 CProgressor theProgressor; // the progress window's thread, started at start-up
 CMainApp theApp;           // the application object with its hidden window
 // The checksum table comes here in the order, but theChecksum (protocol/Checksum.cpp) needs no

@@ -5,6 +5,7 @@
 
 class CSkin;
 class CSettings;
+class CLocalClipboard;
 class CServer;
 class CMainApp;
 class CProgressor;
@@ -14,6 +15,7 @@ class CWinsock;
 
 extern CSkin theSkin;
 extern CSettings theSettings;
+extern CLocalClipboard theLocalClipboard;
 extern CServer theServer;
 extern CProgressor theProgressor;
 extern CMainApp theApp;

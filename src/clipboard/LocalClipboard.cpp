@@ -141,7 +141,7 @@ HGLOBAL CLocalClipboard::TakeGlobalData(IDataObject* data, UINT id) {
     return block;
 }
 
-UINT CLocalClipboard::FormatIdFromName(const wchar_t* name) {
+UINT CLocalClipboard::FormatIdFromName(const wchar_t* name) const {
     if (!name) return 0;
     if (const UINT id = StandardFormatOfName(ToUtf16(name))) return id;
     return ::RegisterClipboardFormatW(name);

@@ -43,7 +43,7 @@ void CRemoteClipboard::PlaceRemoteFormats(HWND owner, const std::wstring& list, 
             std::wstring copy = list;
             wchar_t* rest = nullptr;
             for (wchar_t* name = ::wcstok_s(copy.data(), L"/", &rest); name; name = ::wcstok_s(nullptr, L"/", &rest)) {
-                const UINT id = CServer::FormatIdFromName(name);
+                const UINT id = m_server.FormatIdFromName(name);
                 ExTrace(L"SETFORMAT: [%s]=%d", name, static_cast<int>(id));
                 if (IsNeverPlaced(name)) continue;
                 // Delayed rendering: no data now. (Wine answers NULL here even when it worked.)

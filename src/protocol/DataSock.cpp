@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <string>
 
-#include "protocol/Server.h"
 #include "protocol/TransferMessages.h"
 #include "protocol/WideText.h"
 #include "runtime/Trace.h"
@@ -29,7 +28,7 @@ CDataSock::~CDataSock() {
     ReleaseData();
 }
 
-bool CDataSock::AcceptFrom(EventSocket& listener, CServer& server, CConnectionSlot slot) {
+bool CDataSock::AcceptFrom(EventSocket& listener, IServingSide& side, CConnectionSlot slot) {
     sockaddr_in peer{};
     int peerLength = sizeof peer;
     const SOCKET accepted = ::accept(listener.Handle(), reinterpret_cast<sockaddr*>(&peer), &peerLength);
@@ -43,7 +42,7 @@ bool CDataSock::AcceptFrom(EventSocket& listener, CServer& server, CConnectionSl
         return false;
     }
     // The peer and the ownership are in place before the event thread can run a handler.
-    auto owned = std::make_unique<CDataSock>(server);
+    auto owned = std::make_unique<CDataSock>(side);
     CDataSock& connection = *owned;
     connection.m_peer = address;
     connection.m_slot = std::move(slot);
@@ -98,7 +97,7 @@ void CDataSock::SendError(uint32_t error, const CMessage* request) {
 }
 
 BOOL CDataSock::GetData(const wchar_t* name) {
-    UniqueGlobal block(m_server.GetClipboardData(name));
+    UniqueGlobal block(m_side.GetClipboardData(name));
     GlobalLockGuard locked(block.Get());
     if (locked.Data() == nullptr) return FALSE;   // the block, if any, goes with `block`
     m_dataPointer = static_cast<const uint8_t*>(locked.Data());
@@ -160,10 +159,10 @@ void CDataSock::Carry(const RequestDecision& decision) {
 
 void CDataSock::ServeInfo(CMessage& request) {
     ExTrace(L"DataSock cmd_GetInfo");
-    if (!m_server.IsRequestAllowed(m_peer, cmd_GetInfo)) return SendError(SrvErr_Rejected, &request);
-    if (!m_server.CanServeClipboard(m_peer, cmd_GetInfo)) return SendError(SrvErr_Busy, &request);
+    if (!m_side.IsRequestAllowed(m_peer, cmd_GetInfo)) return SendError(SrvErr_Rejected, &request);
+    if (!m_side.CanServeClipboard(m_peer, cmd_GetInfo)) return SendError(SrvErr_Busy, &request);
     std::wstring list;
-    if (!m_server.GetLocalClipInfo(list)) {
+    if (!m_side.GetLocalClipInfo(list)) {
         ExTrace(L"DataSock: Failed to get clip format");
         return SendError(SrvErr_NoFormats, &request);
     }
@@ -182,8 +181,8 @@ void CDataSock::ServeInfo(CMessage& request) {
 
 void CDataSock::ServeData(CMessage& request, const RequestDecision& decision) {
     ExTrace(L"DataSock cmd_GetData");
-    if (!m_server.IsRequestAllowed(m_peer, cmd_GetData)) return SendError(SrvErr_Rejected, &request);
-    if (!m_server.CanServeClipboard(m_peer, cmd_GetData)) return SendError(SrvErr_Busy, &request);
+    if (!m_side.IsRequestAllowed(m_peer, cmd_GetData)) return SendError(SrvErr_Rejected, &request);
+    if (!m_side.CanServeClipboard(m_peer, cmd_GetData)) return SendError(SrvErr_Busy, &request);
     if (decision.nameError != SrvErr_None) {
         Trace(decision.note);
         return SendError(decision.nameError, &request);

@@ -3,14 +3,15 @@
 // again when its wait for events times out; it does what the machine decides: asks the
 // coordinator whether the peer may be served, and answers with the format list, with the data of
 // one format (streamed from the locked block in pieces, resuming on each write event), or with an
-// error reply, and ends the connection.
+// error reply, and ends the connection. What it asks of the host it serves for goes through
+// IServingSide (the coordinator's serving policy).
 //
 // Threads: every handler (the timer's too) runs on the connection's own event thread, so its fields
 // need no lock.
 // The object owns itself from the accept on (m_self) and lets go of itself as the last act of
 // the handler that ended it; nothing waits for its thread, and nothing touches it afterwards.
-// Several connections run at once; what they share is the coordinator (Server.h says how it
-// copes) and the read-only checksum table.
+// Several connections run at once; what they share is the serving side (ServingPolicy.h says
+// how it copes) and the read-only checksum table.
 #pragma once
 
 #include <windows.h>
@@ -22,27 +23,26 @@
 #include "protocol/ConnectionCount.h"
 #include "protocol/Message.h"
 #include "protocol/RequestAssembler.h"
+#include "protocol/ServingSide.h"
 #include "runtime/EventSocket.h"
 #include "runtime/Handles.h"
-
-class CServer;
 
 class CDataSock : public EventSocket {
 public:
     static constexpr int kSendChunk = 2920;
 
     // The request's time starts here, at the accept.
-    explicit CDataSock(CServer& server) noexcept : m_server(server), m_assembler(::GetTickCount64()) {}
+    explicit CDataSock(IServingSide& side) noexcept : m_side(side), m_assembler(::GetTickCount64()) {}
     ~CDataSock() override;
 
     // Accepts the listener's next connection into a new connection that owns itself and holds
     // the slot for its lifetime. False when the accept failed (traced unless the queue was
     // empty; the Winsock error tells which); the new object is then gone again.
-    static bool AcceptFrom(EventSocket& listener, CServer& server, CConnectionSlot slot);
+    static bool AcceptFrom(EventSocket& listener, IServingSide& side, CConnectionSlot slot);
 
     // Hands pending data to the socket; TRUE when it did anything.
     BOOL SendPending();
-    // Gets the named format's block from the coordinator and locks it.
+    // Gets the named format's block from the serving side and locks it.
     BOOL GetData(const wchar_t* name);
     void ReleaseData();
     // Ends the connection: data released, socket closed (graceful: sending direction shut first).
@@ -69,7 +69,7 @@ private:
     // The handler that ended the connection lets go of the object as its last act.
     void ReleaseSelfIfEnded();
 
-    CServer& m_server;
+    IServingSide& m_side;
     CConnectionSlot m_slot;              // counts this connection as open while it lives
     std::unique_ptr<CDataSock> m_self;   // set at accept, released when the connection ends
     bool m_ended = false;

@@ -106,3 +106,17 @@ void Ear::OnReceive(int, u_long) {
     }
     m_hosts.AddHost(address, ToWide(*nickname).c_str());
 }
+
+BOOL BroadcastWho(const CSettings& settings, DWORD command) {
+    EventSocket socket;
+    bool sent = socket.Create(SOCK_DGRAM, EventSocket::AllNetworkEvents, true) && socket.SetBroadcast(true);
+    if (sent) {
+        CWhoMessage message(settings.LocalName.c_str());
+        message.header.command = command;
+        const auto bytes = message.Encode();
+        sent = socket.Broadcast(static_cast<USHORT>(settings.UDPPort), bytes.data(), static_cast<int>(bytes.size()));
+    }
+    socket.Close(true);
+    if (!sent) ExTrace(L"CServer: Failed to broadcast cmd_Who");
+    return sent ? TRUE : FALSE;
+}

@@ -19,6 +19,11 @@
 class CSettings;
 class Hosts;
 
+// Broadcasts one cmd_Who with the local name and the command (cmd_WhoQuery or cmd_WhoLeave) to
+// 255.255.255.255 at the UDPPort setting, from a socket made for it. TRUE if it was sent. Any
+// thread; it touches nothing but the settings.
+BOOL BroadcastWho(const CSettings& settings, DWORD command);
+
 class Ear : private EventSocket {
 public:
     Ear(Hosts& hosts, const CSettings& settings) noexcept;

@@ -3,16 +3,18 @@
 
 #include "protocol/Message.h"
 #include "protocol/TransferProgress.h"
-#include "protocol/WhoMessage.h"
 #include "resource.h"
 #include "runtime/FaultGuard.h"
 #include "runtime/Trace.h"
 #include "settings/Settings.h"
 
-CServer::CServer() : CServer(theSettings) {}
-
-CServer::CServer(CSettings& settings)
-    : m_settings(settings), m_ear(m_hosts, settings), m_listener(*this), m_talker(settings) {}
+CServer::CServer(CSettings& settings, IClipboardSource& clipboard)
+    : m_settings(settings),
+      m_clipboard(clipboard),
+      m_serving(settings, m_hosts, m_pending, clipboard),
+      m_ear(m_hosts, settings),
+      m_listener(m_serving),
+      m_talker(settings) {}
 
 CServer::~CServer() {
     CloseSockets(false);
@@ -66,6 +68,7 @@ bool CServer::Init() {
     m_hosts.LoadFriends();
     BroadcastQuery();   // whether it went out or not, the others' queries will find us
     m_initialized = true;
+    m_serving.SetServing(true);
     return true;
 }
 
@@ -73,6 +76,7 @@ void CServer::Shutdown() {
     if (!m_initialized) return;
     BroadcastLeave();
     m_initialized = false;
+    m_serving.SetServing(false);
     m_ear.Close();
     // A listener has nothing to send, so its close never waits on lingering data; the close
     // waits only for a running accept handler, which closes its connections without lingering.
@@ -172,48 +176,6 @@ HGLOBAL CServer::GetRemoteClipData(ULONG host, UINT format) {
         return nullptr;
     }
     return result;
-}
-
-bool CServer::IsRequestAllowed(ULONG peer, DWORD /*command*/) {
-    HostInfo host;
-    const bool known = m_hosts.GetHost(peer, host);
-    if (!known) BroadcastQuery();   // so that the peer announces itself
-    if (m_settings.Locked) return false;
-    if (m_settings.AcceptFriendsOnly) return known && host.Friend;
-    return true;
-}
-
-bool CServer::HoldsRemoteClipboard() const {
-    const HWND owner = m_clipboardOwner.load();
-    return owner != nullptr && ::GetClipboardOwner() == owner && !m_pending.IsEmpty();
-}
-
-bool CServer::CanServeClipboard(ULONG /*peer*/, DWORD command) const {
-    if (command != cmd_GetInfo && command != cmd_GetData) return false;
-    return !HoldsRemoteClipboard();
-}
-
-BOOL CServer::GetLocalClipInfo(std::wstring& list) const {
-    list.clear();
-    return m_initialized && m_clipboard.GetLocalClipInfo(list);
-}
-
-HGLOBAL CServer::GetClipboardData(const wchar_t* name) const {
-    return m_initialized ? m_clipboard.GetClipboardData(name) : nullptr;
-}
-
-BOOL CServer::BroadcastWho(DWORD command) {
-    EventSocket socket;
-    bool sent = socket.Create(SOCK_DGRAM, EventSocket::AllNetworkEvents, true) && socket.SetBroadcast(true);
-    if (sent) {
-        CWhoMessage message(m_settings.LocalName.c_str());
-        message.header.command = command;
-        const auto bytes = message.Encode();
-        sent = socket.Broadcast(static_cast<USHORT>(m_settings.UDPPort), bytes.data(), static_cast<int>(bytes.size()));
-    }
-    socket.Close(true);
-    if (!sent) ExTrace(L"CServer: Failed to broadcast cmd_Who");
-    return sent ? TRUE : FALSE;
 }
 
 BOOL CServer::ForEachHost(Hosts::HostCallback callback, void* context) const {

@@ -2,31 +2,29 @@
 // starts and stops, in a fixed order, the client CTalker, the discovery listener Ear, the TCP
 // listener CServerListener (whose connections serve the local clipboard) and the host table;
 // it is the only way the user-interface side asks a remote host for its clipboard; it keeps the
-// status of the last request with its user message (CRequestStatus); and it decides whether a
-// peer is served.
+// status of the last request with its user message (CRequestStatus); and its serving policy
+// (CServingPolicy) decides whether a peer is served. The local clipboard is the process's
+// clipboard source, which the coordinator only refers to.
 //
 // Threads: Init, Shutdown, ForEachHost, the remote requests and the status run on the main
 // thread (a request blocks it until the client's worker has finished; the coordinator then reads
-// the client's result and records it as the status). IsRequestAllowed, CanServeClipboard and
-// HoldsRemoteClipboard run on the serving connections' event threads, several at once: they read
-// the settings (relaxed atomics), the host table (under its own lock), the clipboard owner and the
-// pending count (an atomic).
-// BroadcastWho runs on whichever thread calls it and touches nothing of the coordinator but
-// the settings.
+// the client's result and records it as the status). The serving policy runs on the serving
+// connections' event threads (ServingPolicy.h). BroadcastWho runs on whichever thread calls it
+// and touches nothing of the coordinator but the settings.
 #pragma once
 
 #include <windows.h>
 
-#include <atomic>
 #include <string>
 
-#include "clipboard/LocalClipboard.h"
+#include "protocol/ClipboardSource.h"
 #include "protocol/Ear.h"
 #include "protocol/Hosts.h"
 #include "protocol/Message.h"
 #include "protocol/PendingFormats.h"
 #include "protocol/RequestStatus.h"
 #include "protocol/ServerListener.h"
+#include "protocol/ServingPolicy.h"
 #include "protocol/Status.h"
 #include "protocol/Talker.h"
 
@@ -35,9 +33,8 @@ class CTransferProgress;
 
 class CServer {
 public:
-    // The coordinator of the process works with theSettings; a test may give its own record.
-    CServer();
-    explicit CServer(CSettings& settings);
+    // The settings record and the local clipboard (the process's own, or a test's) outlive it.
+    CServer(CSettings& settings, IClipboardSource& clipboard);
     CServer(const CServer&) = delete;
     CServer& operator=(const CServer&) = delete;
     // Closes whatever is still open (at process exit Shutdown has normally done it).
@@ -54,7 +51,7 @@ public:
 
     // Broadcasts one cmd_Who with the local name and the command (cmd_WhoQuery or cmd_WhoLeave)
     // to 255.255.255.255 at the UDPPort setting, from a socket made for it. TRUE if it was sent.
-    BOOL BroadcastWho(DWORD command);
+    BOOL BroadcastWho(DWORD command) { return ::BroadcastWho(m_settings, command); }
     BOOL BroadcastQuery() { return BroadcastWho(cmd_WhoQuery); }
     BOOL BroadcastLeave() { return BroadcastWho(cmd_WhoLeave); }
 
@@ -68,32 +65,23 @@ public:
     // caller owns, or null with the status set.
     bool GetRemoteClipInfo(ULONG host, std::wstring& list);
     HGLOBAL GetRemoteClipData(ULONG host, UINT format);
-    // The host whose formats the clipboard holds from the last placement (0 before any): pastes
-    // fetch from it, whatever other host's take failed since. Main thread.
-    [[nodiscard]] ULONG PlacedHost() const noexcept { return m_placedHost; }
 
     // The status of the last request and its user message.
     void SetStatus(StatusId status, DWORD systemError) { m_status.Set(status, systemError); }
     [[nodiscard]] StatusId Status() const noexcept { return m_status.Id(); }
     [[nodiscard]] const std::wstring& GetStatusText() const noexcept { return m_status.Text(); }
 
-    // Whom the serving side serves (serving threads).
-    bool IsRequestAllowed(ULONG peer, DWORD command);
-    bool CanServeClipboard(ULONG peer, DWORD command) const;
-    bool HoldsRemoteClipboard() const;
+    // Whom the serving side serves, and the clipboard it serves them (serving threads).
+    [[nodiscard]] CServingPolicy& Serving() noexcept { return m_serving; }
 
     // The progress window that the client reports to (set once at start-up), or none.
     void SetProgress(CTransferProgress* progress) noexcept;
     // The window that owns the placed formats and renders them: the hidden window, set once it
     // exists (the serving threads may already be asking).
-    void SetClipboardOwner(HWND owner) noexcept { m_clipboardOwner.store(owner); }
+    void SetClipboardOwner(HWND owner) noexcept { m_serving.SetClipboardOwner(owner); }
 
-    // The local clipboard as the serving side sees it (LocalClipboard.h has the threads).
-    // GetLocalClipInfo fails, and GetClipboardData gives NULL, while not initialised.
-    BOOL GetLocalClipInfo(std::wstring& list) const;
-    HGLOBAL GetClipboardData(const wchar_t* name) const;
-    static UINT FormatIdFromName(const wchar_t* name) { return CLocalClipboard::FormatIdFromName(name); }
-    // Main thread only; valid until the next call.
+    // Format ids and names (main thread; a name is valid until the next call).
+    UINT FormatIdFromName(const wchar_t* name) const { return m_clipboard.FormatIdFromName(name); }
     const wchar_t* FormatNameFromId(UINT id) { return m_clipboard.FormatNameFromId(id); }
 
     // The formats placed on the local clipboard from a remote host and not yet fetched.
@@ -118,19 +106,19 @@ private:
 
     CSettings& m_settings;
     CRequestStatus m_status;
-    // The table comes before the sockets whose handlers fill it, so it is destroyed after them.
+    // The table, the pending formats and the policy come before the sockets whose handlers use
+    // them, so they are destroyed after them.
     Hosts m_hosts;
+    PendingFormats m_pending;
+    IClipboardSource& m_clipboard;
+    CServingPolicy m_serving;
     Ear m_ear;
     CServerListener m_listener;
     CTalker m_talker;
     bool m_talkerNeedsRestart = false;   // main thread only
     CTransferProgress* m_progress = nullptr;
-    std::atomic<HWND> m_clipboardOwner{nullptr};
-    CLocalClipboard m_clipboard;
-    PendingFormats m_pending;
-    ULONG m_placedHost = 0;   // main thread only
-    // Written on the main thread by Init and Shutdown, read by the serving threads.
-    std::atomic<bool> m_initialized{false};
+    // Main thread (the serving threads ask the policy, which Init and Shutdown switch with it).
+    bool m_initialized = false;
 };
 
 // The process-wide coordinator (defined with the other process-wide objects).

@@ -29,7 +29,7 @@ void CServerListener::OnIdle() {
 void CServerListener::AcceptWaiting() {
     for (int i = 0; i < kAcceptsPerRun; ++i) {
         CConnectionSlot slot = m_connections.TryTake();
-        const bool accepted = slot ? CDataSock::AcceptFrom(*this, m_server, std::move(slot)) : RefuseOne();
+        const bool accepted = slot ? CDataSock::AcceptFrom(*this, m_side, std::move(slot)) : RefuseOne();
         // A failed accept (traced with its error) costs that connection, not the ones behind it.
         if (!accepted && ::WSAGetLastError() == WSAEWOULDBLOCK) return;
     }

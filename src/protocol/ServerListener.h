@@ -14,9 +14,8 @@
 #pragma once
 
 #include "protocol/ConnectionCount.h"
+#include "protocol/ServingSide.h"
 #include "runtime/EventSocket.h"
-
-class CServer;
 
 class CServerListener : public EventSocket {
 public:
@@ -29,7 +28,8 @@ public:
     // How long a queued connection may wait when its notification never comes.
     static constexpr DWORD RetryInterval = 500;
 
-    explicit CServerListener(CServer& server) noexcept : m_server(server) {}
+    // Each connection serves for `side`, which outlives every connection.
+    explicit CServerListener(IServingSide& side) noexcept : m_side(side) {}
     ~CServerListener() override;
 
     // Serving connections open now (for tests and diagnostics).
@@ -46,6 +46,6 @@ private:
     // Accepts one connection and closes it at once (no slot left); false when none was there.
     bool RefuseOne();
 
-    CServer& m_server;
+    IServingSide& m_side;
     CConnectionCount m_connections{MaxConnections};
 };

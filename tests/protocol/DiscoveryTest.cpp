@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "clipboard/LocalClipboard.h"
 #include "protocol/Checksum.h"
 #include "protocol/Ear.h"
 #include "protocol/Server.h"
@@ -189,7 +190,8 @@ protected:
 
     DebugOutputCapture capture;
     CSettings settings;
-    CServer server{settings};
+    CLocalClipboard clipboard;
+    CServer server{settings, clipboard};
 };
 
 TEST_F(ServerTest, StartListsOthersBoundsItsConnectionsAndShutdownEndsPromptlyWhileClientsSend) {
@@ -279,7 +281,7 @@ std::vector<uint8_t> GetData(std::u16string_view name) { return Request(cmd_GetD
 // test's thread, on a listener without an event thread, so no later run can make up for a stop.
 TEST_F(ServerTest, AFailedAcceptCostsOnlyItsConnection) {
     struct COneRun : CServerListener { using CServerListener::CServerListener, CServerListener::OnIdle; };
-    COneRun listener{server};
+    COneRun listener{server.Serving()};
     u_long nonBlocking = 1;
     ASSERT_TRUE(listener.Create(SOCK_STREAM, 0, true) && listener.IoCtl(FIONBIO, &nonBlocking) &&
                 listener.Listen(kTcpPort, nullptr, CServerListener::Backlog));

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "clipboard/LocalClipboard.h"
 #include "protocol/Checksum.h"
 #include "protocol/Server.h"
 #include "protocol/TransferProgress.h"
@@ -115,7 +116,8 @@ TEST(TalkerTest, EveryOutcomeIsTheStatusShownAndProgressOpensAndCancelsAsTheUser
     CSettings settings;
     settings.UDPPort = kUdpPort;
     settings.TCPPort = kTcpPort;
-    CServer server{settings};
+    CLocalClipboard clipboard;
+    CServer server{settings, clipboard};
     CProgressor window;
     ASSERT_TRUE(window.CreateThread() && server.Init());
     settings.TCPPort = kFakePort;   // the client asks the stand-in
