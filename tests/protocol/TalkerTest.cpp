@@ -1,14 +1,11 @@
-// The client side against a stand-in server (a thread of this test on 127.0.0.1, in the protocol's
-// own bytes): every way a request can end is the status the user is shown; a slow peer that keeps
-// making progress is never timed out; a transfer above 5120 bytes opens the progress window; a
-// cancel pressed in the last percent counts, and the next request starts uncancelled. Fixed ports:
-// the "discovery" lock runs this test alone.
+// The client against a stand-in server (a test thread on 127.0.0.1): every way a request ends is the
+// status the user is shown; a slow peer that keeps making progress is never timed out; above 5120
+// bytes the progress window opens; a cancel in the last percent counts. Fixed ports: "discovery" lock.
 #include <winsock2.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -16,22 +13,19 @@
 #include "protocol/Checksum.h"
 #include "protocol/Server.h"
 #include "protocol/TransferProgress.h"
-#include "resource.h"
 #include "settings/Settings.h"
 #include "ui/Progressor.h"
 #include "support/TestHelpers.h"
 
 namespace {
 
-constexpr USHORT kUdpPort = 24530, kTcpPort = 24531, kFakePort = 24532;
+constexpr USHORT kUdpPort = 24530, kTcpPort = 24531, kFakePort = 24532, kNobodyPort = 24533;
 constexpr uint32_t kSize = 6000, kHeld = 40;   // the data, and its end held back in LastPercent
 
-// Every reply shape, its header cut every way, is fed to the reply machine natively (MachinesTest);
-// here each way a request can end reaches the user once.
+// Each way a request can end, once (every reply shape, cut every way, is fed natively in MachinesTest).
 enum class Mode { Absent, Ok, Empty, Error, Silent, BadSum, Reset, Huge, Slow, LastPercent };
 
-// The progress window itself, whose cancel button the user presses once the last percent has
-// begun (when told to), after the report that showed it.
+// The progress window, whose cancel button the user presses (when told to) once the last percent began.
 struct CUserAtProgress : CTransferProgress {
     CUserAtProgress(CProgressor& shown, bool pressCancel) : window(shown), press(pressCancel) {}
     CProgressor& window;
@@ -39,33 +33,26 @@ struct CUserAtProgress : CTransferProgress {
     std::atomic<int> opened{0};
     TestEvent nearEnd;   // a report came within the last percent before the held bytes
     void InitProgress() override { ++opened, window.InitProgress(); }
+    void CloseProgress() override { window.CloseProgress(); }
     BOOL UpdateProgress(DWORD done, DWORD total) override {
         const BOOL result = window.UpdateProgress(done, total);
         if (done + kHeld <= total && done + kHeld + total / 100 > total) {
-            const HWND button = ::GetDlgItem(window.Window(), CProgressWnd::kCancelId);
-            if (press) ::SendMessageW(window.Window(), WM_COMMAND, MAKEWPARAM(CProgressWnd::kCancelId, BN_CLICKED), LPARAM(button));
+            const HWND dialog = window.Window(), button = ::GetDlgItem(dialog, CProgressWnd::kCancelId);
+            if (press) ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(CProgressWnd::kCancelId, BN_CLICKED), LPARAM(button));
             nearEnd.Set();
         }
         return result;
     }
-    void CloseProgress() override { window.CloseProgress(); }
 };
 
 void Send(SOCKET s, const std::vector<uint8_t>& bytes, size_t from = 0, size_t to = SIZE_MAX) {
-    to = std::min(to, bytes.size());
-    ::send(s, reinterpret_cast<const char*>(bytes.data() + from), static_cast<int>(to - from), 0);
+    ::send(s, reinterpret_cast<const char*>(bytes.data() + from), static_cast<int>(std::min(to, bytes.size()) - from), 0);
 }
-
 bool ReceiveAll(SOCKET s, uint8_t* p, uint32_t n) {
     for (int got = 0; n > 0; p += got, n -= got)
         if ((got = ::recv(s, reinterpret_cast<char*>(p), static_cast<int>(n), 0)) <= 0) return false;
     return true;
 }
-
-void WaitUntilClosed(SOCKET s) {
-    for (char byte; ::recv(s, &byte, 1, 0) > 0;) {}
-}
-
 std::vector<uint8_t> Header(uint32_t command, uint32_t error, uint32_t length, uint32_t checksum, uint32_t sequence) {
     std::vector<uint8_t> bytes;
     for (uint32_t field : {MessageSignature, command, error, length, checksum, sequence})
@@ -77,33 +64,27 @@ std::vector<uint8_t> Header(uint32_t command, uint32_t error, uint32_t length, u
 // pattern bytes, unless the mode changes that.
 void Serve(SOCKET conn, Mode mode, uint32_t error, CUserAtProgress& progress) {
     uint8_t head[MessageHeaderSize];
-    std::vector<uint8_t> request(1 << 16);
-    if (!ReceiveAll(conn, head, sizeof head)) return;
-    const auto field = [&](int at) { return uint32_t(head[at]) | head[at + 1] << 8 | head[at + 2] << 16 | uint32_t(head[at + 3]) << 24; };
-    const uint32_t command = field(4), length = field(12), sequence = field(20);
-    if (length > request.size() || !ReceiveAll(conn, request.data(), length)) return;
-    if (mode == Mode::Reset) {
-        const linger abort{1, 0};
-        ::setsockopt(conn, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
-        return;
-    }
-    if (mode == Mode::Silent || mode == Mode::Huge || mode == Mode::Error) {
-        if (mode == Mode::Huge) Send(conn, Header(cmd_SendData, 0, 0x7FFFFFFF, 0, sequence));
-        if (mode == Mode::Error) Send(conn, Header(command, error, 0, 0, sequence));
-        return WaitUntilClosed(conn);
-    }
-    if (command == cmd_GetInfo) {
+    std::vector<uint8_t> payload(1 << 16);
+    CMessage request;
+    if (!ReceiveAll(conn, head, sizeof head) || !request.Decode(head, sizeof head) || request.length > payload.size()) return;
+    if (!ReceiveAll(conn, payload.data(), request.length)) return;
+    if (const linger abort{1, 0}; mode == Mode::Reset)   // the close is abortive
+        return (void)::setsockopt(conn, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
+    if (mode == Mode::Huge) Send(conn, Header(cmd_SendData, 0, 0x7FFFFFFF, 0, request.sequence));
+    if (mode == Mode::Error) Send(conn, Header(request.command, error, 0, 0, request.sequence));
+    const bool waits = mode == Mode::Silent || mode == Mode::Huge || mode == Mode::Error;   // until the client closes
+    for (char byte; waits && ::recv(conn, &byte, 1, 0) > 0;) {}
+    if (waits) return;
+    if (request.command == cmd_GetInfo) {
         const std::u16string list = mode == Mode::Empty ? u"" : u"Pelko Fake Data";
-        std::vector<uint8_t> reply = Header(cmd_SendInfo, 0, uint32_t(2 * list.size() + 2), 0, sequence);
-        reply.insert(reply.end(), reinterpret_cast<const uint8_t*>(list.c_str()),
-                     reinterpret_cast<const uint8_t*>(list.c_str() + list.size() + 1));
-        return Send(conn, reply);
+        std::vector<uint8_t> reply = Header(cmd_SendInfo, 0, uint32_t(2 * list.size() + 2), 0, request.sequence);
+        const auto* units = reinterpret_cast<const uint8_t*>(list.c_str());
+        return reply.insert(reply.end(), units, units + 2 * list.size() + 2), Send(conn, reply);
     }
     std::vector<uint8_t> data(kSize);
     for (uint32_t i = 0; i < kSize; ++i) data[i] = static_cast<uint8_t>(i * 131 ^ i >> 11);
     const uint32_t checksum = theChecksum.Compute(data.data(), kSize) ^ (mode == Mode::BadSum);
-    const std::vector<uint8_t> reply = Header(cmd_SendData, 0, kSize, checksum, sequence);
-    Send(conn, reply);
+    Send(conn, Header(cmd_SendData, 0, kSize, checksum, request.sequence));
     const int pieces = mode == Mode::Slow ? 9 : 1;   // 0.9 s apart: never 7 s without a step
     for (int i = 0; i < pieces; ++i) {
         if (mode == Mode::Slow) ::Sleep(900);
@@ -114,13 +95,13 @@ void Serve(SOCKET conn, Mode mode, uint32_t error, CUserAtProgress& progress) {
 
 TEST(TalkerTest, EveryOutcomeIsTheStatusShownAndProgressOpensAndCancelsAsTheUserSees) {
     CSettings settings;
-    settings.UDPPort = kUdpPort;
-    settings.TCPPort = kTcpPort;
+    settings.UDPPort = kUdpPort, settings.TCPPort = kTcpPort;
     CLocalClipboard clipboard;
     CServer server{settings, clipboard};
     CProgressor window;
+    EventSocket listener;   // the stand-in's
     ASSERT_TRUE(window.CreateThread() && server.Init());
-    settings.TCPPort = kFakePort;   // the client asks the stand-in
+    ASSERT_TRUE(listener.Create(SOCK_STREAM, 0, true) && listener.Listen(kFakePort, L"127.0.0.1", 1));
     const struct { Mode mode; bool data; StatusId status; uint32_t error = 0; } rows[] = {
         {Mode::Absent, false, IDS_NOT_ANSWERING},
         {Mode::Empty, false, IDS_REMOTE_EMPTY},
@@ -134,37 +115,26 @@ TEST(TalkerTest, EveryOutcomeIsTheStatusShownAndProgressOpensAndCancelsAsTheUser
         {Mode::LastPercent, true, IDS_CANCELLED},
         {Mode::Ok, true, kStatusNone},
     };
-    SOCKET listener = INVALID_SOCKET;   // opened after the first row, which finds nothing listening
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << "mode " << int(row.mode));
         CUserAtProgress progress(window, row.mode == Mode::LastPercent);
         server.SetProgress(&progress);
-        if (row.mode != Mode::Absent && listener == INVALID_SOCKET) {
-            listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-            sockaddr_in address{AF_INET, ::htons(kFakePort), {}, {}};
-            address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-            ASSERT_TRUE(!::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) && !::listen(listener, 1));
-        }
+        settings.TCPPort = row.mode == Mode::Absent ? kNobodyPort : kFakePort;   // the client asks the stand-in
         std::thread fake([&] {
-            if (row.mode == Mode::Absent) return;
-            const SOCKET conn = ::accept(listener, nullptr, nullptr);
-            Serve(conn, row.mode, row.error, progress);
-            ::closesocket(conn);
+            const SOCKET conn = row.mode == Mode::Absent ? INVALID_SOCKET : ::accept(listener.Handle(), nullptr, nullptr);
+            if (conn != INVALID_SOCKET) Serve(conn, row.mode, row.error, progress), ::closesocket(conn);
         });
         std::wstring list;
-        const HGLOBAL data = row.data ? server.GetRemoteClipData(INADDR_LOOPBACK, CF_UNICODETEXT) : nullptr;
-        const bool ok = row.data ? data != nullptr : server.GetRemoteClipInfo(INADDR_LOOPBACK, list);
+        const UniqueGlobal data(row.data ? server.GetRemoteClipData(INADDR_LOOPBACK, CF_UNICODETEXT) : nullptr);
+        const bool ok = row.data ? data.IsValid() : server.GetRemoteClipInfo(INADDR_LOOPBACK, list);
         fake.join();
         server.SetProgress(nullptr);
-        if (data) ::GlobalFree(data);
         EXPECT_EQ(row.status == kStatusNone, ok);
         EXPECT_EQ(row.status, server.Status());
-        // A reset reads as the text and, on its second line, the system's own words for it.
-        if (row.mode == Mode::Reset) { EXPECT_LT(server.GetStatusText().find(L".\n"), server.GetStatusText().size() - 3); }
+        const std::wstring& text = server.GetStatusText();   // a reset: the system's own words on line 2
+        if (row.mode == Mode::Reset) { EXPECT_LT(text.find(L".\n"), text.size() - 3); }
         if (row.data && ok) { EXPECT_EQ(1, progress.opened.load()); }   // 6000 bytes: the window opens
     }
-    ::closesocket(listener);
-    server.Shutdown();
 }
 
 }  // namespace
