@@ -1,8 +1,7 @@
-// Small helpers that several Windows test programs need: this computer's name, the test program's
-// path, a socket's port, a global block's contents, an event and a thread's end to wait for, and
-// waits for windows of this process that a second thread drives while the thread under test sits
-// in a modal loop (a dialog, a menu). Waits are long, so that a busy machine never fails a test;
-// windows are found by polling, as there is no event for "a window of another thread appeared".
+// Small helpers of the Windows tests: names, ports, block contents, waits for events and threads,
+// and a second thread that drives the windows (a box, a menu) whose modal loop holds the thread
+// under test. Waits are long, so that a busy machine never fails a test; windows are found by
+// polling, as there is no event for "a window of another thread appeared".
 #pragma once
 
 #include <winsock2.h>
@@ -21,14 +20,9 @@
 constexpr DWORD GenerousWait = 30000;
 
 // A manual-reset event for tests that wait on another thread.
-class TestEvent {
-public:
+struct TestEvent {
     void Set() noexcept { ::SetEvent(m_event.Get()); }
-    bool Wait(DWORD timeout = GenerousWait) const noexcept {
-        return ::WaitForSingleObject(m_event.Get(), timeout) == WAIT_OBJECT_0;
-    }
-
-private:
+    bool Wait(DWORD timeout = GenerousWait) const { return ::WaitForSingleObject(m_event.Get(), timeout) == WAIT_OBJECT_0; }
     UniqueKernelHandle m_event{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
@@ -74,58 +68,48 @@ inline std::wstring WideTextOf(HGLOBAL block) {
 namespace uitest {
 
 inline std::wstring TextOf(HWND hwnd) {
-    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
-    return text;
+    wchar_t text[1024];
+    return std::wstring(text, static_cast<size_t>(::GetWindowTextW(hwnd, text, 1024)));
 }
 
-// Waits until a visible top-level window of this process has the class; null after the limit
-// (or when stop is set).
+// A visible top-level window of this process with the class, once there is one; null after the limit or once stop is set.
 inline HWND WaitForProcessWindow(const wchar_t* className, const std::atomic<bool>* stop = nullptr) {
     for (const ULONGLONG end = ::GetTickCount64() + GenerousWait;; ::Sleep(10)) {
-        for (HWND hwnd = nullptr; (hwnd = ::FindWindowExW(nullptr, hwnd, className, nullptr)) != nullptr;) {
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(hwnd, &pid);
-            if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(hwnd)) return hwnd;
-        }
+        for (HWND hwnd = nullptr; (hwnd = ::FindWindowExW(nullptr, hwnd, className, nullptr)) != nullptr;)
+            if (DWORD pid = 0; ::GetWindowThreadProcessId(hwnd, &pid) && pid == ::GetCurrentProcessId())
+                if (::IsWindowVisible(hwnd)) return hwnd;
         if ((stop && stop->load()) || ::GetTickCount64() > end) return nullptr;
     }
 }
 
-inline void PostKey(HWND hwnd, UINT key) {
-    ::PostMessageW(hwnd, WM_KEYDOWN, key, 1);
-    ::PostMessageW(hwnd, WM_KEYUP, key, 0xC0000001);
-}
+inline void PostKey(HWND w, UINT key) { ::PostMessageW(w, WM_KEYDOWN, key, 1), ::PostMessageW(w, WM_KEYUP, key, 0xC0000001); }
 
 // Processes this thread's pending messages until the condition holds (or the limit passes).
 inline bool PumpUntil(const std::function<bool()>& condition) {
-    for (const ULONGLONG end = ::GetTickCount64() + GenerousWait;; ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT)) {
+    for (const auto end = ::GetTickCount64() + GenerousWait;; ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT)) {
         for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) ::TranslateMessage(&msg), ::DispatchMessageW(&msg);
         if (condition()) return true;
         if (::GetTickCount64() > end) return false;
     }
 }
 
-// Watches, while the code under test runs, for a window of the class to appear; dismisses each
-// one with Escape and counts it. Used to prove that something did NOT open a menu or a box:
-// a menu or box that opened would hold the tested call until dismissed, so it cannot be missed.
+// Watches, while the code under test runs, for windows of the class to appear; hands each one to
+// `answer` (by default: Escape), waits until it has gone, and counts it. A menu or box that opened
+// would hold the tested call until answered, so none can be missed: this proves that something did
+// NOT open one, or answers the one it opens.
 class WindowWatch {
 public:
-    explicit WindowWatch(const wchar_t* className) : m_thread([this, name = std::wstring(className)] {
-        while (!m_stop.load()) {
-            if (HWND hwnd = WaitForProcessWindow(name.c_str(), &m_stop)) {
-                ++m_seen;
-                PostKey(hwnd, VK_ESCAPE);
-                while (::IsWindow(hwnd) && ::IsWindowVisible(hwnd)) ::Sleep(10);
-            }
-        }
-    }) {}
+    using Answer = std::function<void(HWND)>;
+    explicit WindowWatch(const wchar_t* className, Answer answer = [](HWND w) { PostKey(w, VK_ESCAPE); })
+        : m_thread([this, name = std::wstring(className), answer] {
+              while (!m_stop.load())
+                  if (HWND hwnd = WaitForProcessWindow(name.c_str(), &m_stop)) {
+                      ++m_seen, answer(hwnd);
+                      while (::IsWindow(hwnd) && ::IsWindowVisible(hwnd)) ::Sleep(10);
+                  }
+          }) {}
     ~WindowWatch() { Stop(); }
-    int Stop() {
-        m_stop = true;
-        if (m_thread.joinable()) m_thread.join();
-        return m_seen.load();
-    }
+    int Stop() { m_stop = true; if (m_thread.joinable()) m_thread.join(); return m_seen.load(); }
 
 private:
     std::atomic<bool> m_stop{false};
