@@ -1,9 +1,8 @@
-// Collects what reaches the debugger output (OutputDebugString) while it is alive, so that a
-// test can read the trace lines its code wrote. A vectored exception handler sees the debug
-// string exceptions first: Windows raises the wide form (DBG_PRINTEXCEPTION_WIDE_C), Wine passes
-// the text on as ANSI (DBG_PRINTEXCEPTION_C). One capture at a time per process; any thread.
-// It can also hold a thread inside the call that writes a chosen line (for ExTrace: inside the
-// trace lock), to show what other threads do meanwhile.
+// Collects what reaches the debugger output (OutputDebugString) while it is alive, so that a test
+// can read the trace lines its code wrote: a vectored exception handler sees the debug string
+// exceptions first, wide on Windows (DBG_PRINTEXCEPTION_WIDE_C), ANSI from Wine (DBG_PRINTEXCEPTION_C).
+// One capture at a time per process; any thread. It can hold a thread inside the call that writes a
+// chosen line (for ExTrace: inside the trace lock), to show what other threads do meanwhile.
 #pragma once
 
 #include <windows.h>
@@ -11,14 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "runtime/Handles.h"
 #include "support/TestHelpers.h"
 
 class DebugOutputCapture {
 public:
     DebugOutputCapture() { s_self = this; m_handler = ::AddVectoredExceptionHandler(1, &Handler); }
-    DebugOutputCapture(const DebugOutputCapture&) = delete;
-    DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
     ~DebugOutputCapture() { ::RemoveVectoredExceptionHandler(m_handler); s_self = nullptr; }
 
     std::vector<std::wstring> Lines() { CriticalSectionLock lock(m_lock); return m_lines; }
@@ -40,26 +36,24 @@ public:
 
 private:
     static LONG CALLBACK Handler(EXCEPTION_POINTERS* info) {
-        const EXCEPTION_RECORD* record = info->ExceptionRecord;
-        const bool wide = record->ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C;
-        if (!s_self || record->NumberParameters < 2 || (!wide && record->ExceptionCode != DBG_PRINTEXCEPTION_C))
+        const EXCEPTION_RECORD& record = *info->ExceptionRecord;
+        const bool wide = record.ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C;
+        if (!s_self || record.NumberParameters < 2 || (!wide && record.ExceptionCode != DBG_PRINTEXCEPTION_C))
             return EXCEPTION_CONTINUE_SEARCH;
         std::wstring line;
-        if (wide) line = reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]);
-        else for (const char* c = reinterpret_cast<const char*>(record->ExceptionInformation[1]); *c; ++c)
-            line += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+        if (wide) line = reinterpret_cast<const wchar_t*>(record.ExceptionInformation[1]);
+        else for (auto* c = reinterpret_cast<const unsigned char*>(record.ExceptionInformation[1]); *c; ++c) line += wchar_t(*c);
         bool hold = false;
-        {
+        {   // not held under the lock: the other threads' lines go on meanwhile
             CriticalSectionLock lock(s_self->m_lock);
-            hold = !s_self->m_hold.empty() && line.find(s_self->m_hold) != std::wstring::npos;
-            if (hold) s_self->m_hold.clear();
+            if ((hold = !s_self->m_hold.empty() && line.find(s_self->m_hold) != std::wstring::npos)) s_self->m_hold.clear();
             s_self->m_lines.push_back(std::move(line));
         }
         if (hold) s_self->m_held.Set(), s_self->m_release.Wait();
         return EXCEPTION_CONTINUE_EXECUTION;
     }
 
-    static inline DebugOutputCapture* s_self = nullptr;
+    static inline DebugOutputCapture* s_self = nullptr;   // not copied: it holds a lock and events
     PVOID m_handler = nullptr;
     CriticalSection m_lock;
     std::vector<std::wstring> m_lines;
