@@ -1,12 +1,10 @@
-// The program as the user meets it: start-up (also with its port taken), the tray menu driven from
-// the keyboard on a second thread while its modal loop runs on the test's thread, the main window
-// it opens, "Exit", and a paste whose data comes after the pasting application stopped waiting.
+// The program as the user meets it: start-up (also with its port taken), the tray menu, the main
+// window it opens, "Exit", and a paste whose data comes after the pasting application stopped waiting.
 #include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <thread>
 
 #include "../support/TestHelpers.h"
@@ -26,20 +24,18 @@ enum class Pick { Dismiss, Lock, OpenMainWindow, Exit };
 
 struct Opening { bool opened = false, lockChecked = false; };
 
-void PickFromOpenMenu(Pick pick, Opening& seen, const std::atomic<bool>* stop = nullptr) {
-    HWND menuWindow = uitest::WaitForProcessWindow(L"#32768", stop);
-    if (!menuWindow) return;
-    seen.opened = true;
-    HMENU menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
-    seen.lockChecked = (::GetMenuState(menu, ID_TRAY_LOCK, MF_BYCOMMAND) & MF_CHECKED) != 0;
-    for (int i = 0; i < int(pick); ++i) uitest::PostKey(menuWindow, VK_DOWN);
-    uitest::PostKey(menuWindow, pick == Pick::Dismiss ? VK_ESCAPE : VK_RETURN);
-}
-
-// Right-clicks the hidden window's tray icon and picks.
+// Right-clicks the hidden window's tray icon; a second thread picks from the menu with the keyboard
+// while the menu's modal loop runs on the test's thread.
 Opening RightClickAndPick(HWND hidden, Pick pick) {
     Opening seen;
-    std::thread user([&] { PickFromOpenMenu(pick, seen); });
+    std::thread user([&] {
+        HWND menuWindow = uitest::WaitForProcessWindow(L"#32768");
+        if (!menuWindow) return;
+        HMENU menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
+        seen = {true, (::GetMenuState(menu, ID_TRAY_LOCK, MF_BYCOMMAND) & MF_CHECKED) != 0};
+        for (int i = 0; i < int(pick); ++i) uitest::PostKey(menuWindow, VK_DOWN);
+        uitest::PostKey(menuWindow, pick == Pick::Dismiss ? VK_ESCAPE : VK_RETURN);
+    });
     ::SendMessageW(hidden, WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
     user.join();
     return seen;
@@ -64,10 +60,7 @@ struct AppTest : ::testing::Test {
 };
 
 struct TrayTest : AppTest {
-    void SetUp() override {
-        ASSERT_TRUE(hidden.Create());
-        hidden.AddTrayIcon();
-    }
+    void SetUp() override { ASSERT_TRUE(hidden.Create()); hidden.AddTrayIcon(); }
     CHiddenWnd hidden;
 };
 
@@ -86,10 +79,9 @@ TEST_F(TrayTest, TheMenuLocksOpensOneMainWindowAndExits) {
     ASSERT_TRUE(RightClickAndPick(hidden.Hwnd(), Pick::OpenMainWindow).opened && hidden.MainWnd());
     HWND main = hidden.MainWnd()->Hwnd();
     ::SetForegroundWindow(hidden.Hwnd());
-    uitest::WindowWatch watch(L"#32768");
+    uitest::WindowWatch menus(L"#32768");
     ::SendMessageW(hidden.Hwnd(), WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
-    EXPECT_EQ(watch.Stop(), 0);
-    EXPECT_TRUE(::GetForegroundWindow() == main && !::FindWindowExW(nullptr, main, kMainWindowClass, nullptr));
+    EXPECT_TRUE(!menus.Stop() && ::GetForegroundWindow() == main && !::FindWindowExW(nullptr, main, kMainWindowClass, nullptr));
     ::SendMessageW(::GetDlgItem(main, CMainWnd::kCloseButtonId), BM_CLICK, 0, 0);
     ASSERT_TRUE(uitest::PumpUntil([&] { return hidden.MainWnd() == nullptr; }));
     EXPECT_TRUE(!::FindWindowW(kMainWindowClass, nullptr) && ::IsWindow(hidden.Hwnd()));   // the program goes on in the tray
@@ -104,17 +96,12 @@ TEST_F(AppTest, AStartWithItsPortTakenEndsAndASecondCopyHandsOverToTheRunningOne
     for (const auto& [type, port] : {std::pair{SOCK_DGRAM, 4000}, std::pair{SOCK_STREAM, 4001}}) {
         const UniqueSocket holder = Bound(type, USHORT(port));
         std::wstring shown;
-        std::atomic<bool> stop{false};
-        std::thread user([&] {
-            if (HWND box = uitest::WaitForProcessWindow(L"#32770", &stop)) {
-                shown = uitest::TextOf(box);
-                ::PostMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-            }
-        });
         CMainApp app;
+        uitest::WindowWatch user(L"#32770", [&](HWND box) {
+            shown = uitest::TextOf(box), ::PostMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        });
         EXPECT_FALSE(app.InitInstance()) << port;
-        stop = true;
-        user.join();
+        user.Stop();
         EXPECT_EQ(shown, L"Failed to initialize server") << port;
         EXPECT_FALSE(theServer.IsInitialized() || app.HiddenWnd().Hwnd() || app.HiddenWnd().TrayIcon().IsAdded()) << port;
     }
@@ -147,7 +134,7 @@ TEST_F(TrayTest, DataThatArrivesAfterThePasteGaveUpIsKeptOnTheClipboard) {
         UniqueSocket connection(::accept(listener.Get(), nullptr, nullptr));
         uint8_t request[RequestBufferSize];
         CMessage header;
-        for (int received = 0, got = 1; got > 0 && (received < 24 || received < 24 + int(header.length)); received += got) {
+        for (int received = 0, got = 1; got > 0 && received < 24 + int(header.length); received += got) {
             got = ::recv(connection.Get(), reinterpret_cast<char*>(request) + received, int(sizeof request) - received, 0);
             if (received + got >= 24) header.Decode(request, 24);
         }
