@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "../support/RegistryHelpers.h"
@@ -42,15 +40,32 @@ struct MainWindowTest : ::testing::Test {
     std::vector<DWORD> taken;
 };
 
-// A double click on a friend takes its clipboard; the Remote Hosts page asks the network who is
-// there each time it shows; the Friends page follows the setting, and host messages while current;
-// the Options page stores its edits.
+// A double click on a friend takes its clipboard; every surface paints with the skin's colours
+// (pixels at known points of a memory bitmap); the Remote Hosts page asks the network who is there
+// each time it shows; the Friends page follows the setting, and host messages while current; the
+// Options page stores its edits.
 TEST_F(MainWindowTest, PagesFollowTheUserTheNetworkAndTheSettings) {
     ASSERT_EQ(Friends().Count(), 1);   // friends only: BETA
     ::SendMessageW(Friends().Hwnd(), LB_SETCURSEL, 0, 0);
     ::SendMessageW(wnd.Page(0).Hwnd(), WM_COMMAND, MAKEWPARAM(1, LBN_DBLCLK), LPARAM(Friends().Hwnd()));
     EXPECT_EQ(taken, std::vector<DWORD>{2});
     EXPECT_FALSE(Friends().IsEditing() || Friends().PendingRename() != -1);   // and opens no editor
+    const CMessageDlg box(nullptr);
+    const COLORREF base = theSkin.BaseColor, paper = theSkin.PaperColor;
+    const auto of = [](const auto& surface) { return [&surface](HDC dc, const RECT& r) { surface.Paint(dc, r); }; };
+    const struct { const char* what; std::function<void(HDC, const RECT&)> paint; POINT at; COLORREF expected; } surfaces[] = {
+        {"main window margin", of(wnd), {5, 40}, base},        {"main window tab panel", of(wnd), {60, 285}, paper},
+        {"selected friend", of(Friends()), {150, 9}, base},    {"host list below the entries", of(Friends()), {150, 100}, paper},
+        {"message box title strip", of(box), {100, 10}, base}, {"message box panel", of(box), {100, 100}, paper}};
+    UniqueDc dc(::CreateCompatibleDC(nullptr));
+    WindowDcGuard screen(nullptr);
+    UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.Get(), 500, 300));
+    SelectGuard select(dc.Get(), bitmap.Get());
+    for (const auto& row : surfaces) {
+        ::PatBlt(dc.Get(), 0, 0, 500, 300, WHITENESS);
+        row.paint(dc.Get(), RECT{0, 0, 500, 300});
+        EXPECT_EQ(::GetPixel(dc.Get(), row.at.x, row.at.y), row.expected) << row.what;
+    }
     theSettings.UDPPort = 24550;   // a listener there hears the Remote Hosts page's query (waiting 10 s at most)
     UniqueSocket ear(::socket(AF_INET, SOCK_DGRAM, 0));
     const sockaddr_in at{AF_INET, ::htons(24550), {}, {}};
@@ -95,44 +110,19 @@ TEST_F(MainWindowTest, RenamingAFriendRefusesAnEmptyOrTakenNick) {
     bool stayedUnderTheBox = false;
     for (const auto& row : rows) {
         std::wstring shown;
-        std::atomic<bool> stop{false};
-        std::thread user([&] {
-            if (HWND box = uitest::WaitForProcessWindow(L"#32770", &stop)) {
-                shown = uitest::TextOf(box);
-                if (!*row.nick) ::SendMessageW(wnd.Hwnd(), WM_CLOSE, 0, 0), stayedUnderTheBox = ::IsWindow(wnd.Hwnd());
-                ::PostMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-            }
+        uitest::WindowWatch user(L"#32770", [&](HWND box) {
+            shown = uitest::TextOf(box);
+            if (!*row.nick) ::SendMessageW(wnd.Hwnd(), WM_CLOSE, 0, 0), stayedUnderTheBox = ::IsWindow(wnd.Hwnd());
+            ::PostMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
         });
         EXPECT_EQ(::SendMessageW(wnd.Page(0).Hwnd(), WM_LISTEDITDONE, 0, LPARAM(row.nick)), row.result) << row.nick;
-        stop = true;
-        user.join();
+        user.Stop();
         EXPECT_EQ(shown, row.message) << row.nick;
         HostInfo host;
         EXPECT_TRUE(theServer.HostTable().GetHost(2, host) && host.Nick == row.stored) << row.nick;
     }
     EXPECT_TRUE(stayedUnderTheBox);
     EXPECT_TRUE(uitest::PumpUntil([&] { return wnd.Hwnd() == nullptr; }));
-}
-
-// Every surface paints with the skin's colours: pixels at known points of a memory bitmap.
-TEST_F(MainWindowTest, SurfacesPaintWithTheSkin) {
-    ::SendMessageW(Friends().Hwnd(), LB_SETCURSEL, 0, 0);   // BETA, selected
-    const CMessageDlg box(nullptr);
-    const COLORREF base = theSkin.BaseColor, paper = theSkin.PaperColor;
-    const auto of = [](const auto& surface) { return [&surface](HDC dc, const RECT& r) { surface.Paint(dc, r); }; };
-    const struct { const char* what; std::function<void(HDC, const RECT&)> paint; POINT at; COLORREF expected; } rows[] = {
-        {"main window margin", of(wnd), {5, 40}, base},        {"main window tab panel", of(wnd), {60, 285}, paper},
-        {"selected friend", of(Friends()), {150, 9}, base},    {"host list below the entries", of(Friends()), {150, 100}, paper},
-        {"message box title strip", of(box), {100, 10}, base}, {"message box panel", of(box), {100, 100}, paper}};
-    UniqueDc dc(::CreateCompatibleDC(nullptr));
-    WindowDcGuard screen(nullptr);
-    UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.Get(), 500, 300));
-    SelectGuard select(dc.Get(), bitmap.Get());
-    for (const auto& row : rows) {
-        ::PatBlt(dc.Get(), 0, 0, 500, 300, WHITENESS);
-        row.paint(dc.Get(), RECT{0, 0, 500, 300});
-        EXPECT_EQ(::GetPixel(dc.Get(), row.at.x, row.at.y), row.expected) << row.what;
-    }
 }
 
 }  // namespace
