@@ -33,7 +33,6 @@ public:
         return made;
     }
     void LeaveChain() { ::ChangeClipboardChain(Hwnd(), next); }
-
     CClipboardChain* chain;
     bool swallows = false;
     HWND next = nullptr;
@@ -52,22 +51,15 @@ protected:
     }
 };
 
-class ClipboardChainTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr)));
-        theSettings.AddFilenameAsText = TRUE;
-        ASSERT_EQ(::GetClipboardViewer(), nullptr);  // the test starts with an empty chain
-    }
+// It starts with an empty chain and leaves none, whatever state the test left it in, so that no
+// message runs round a loop.
+struct ClipboardChainTest : ::testing::Test {
+    void SetUp() override { ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr))); ASSERT_EQ(::GetClipboardViewer(), nullptr); }
     void TearDown() override {
-        // Out of the chain whatever state the test left it in, so no message runs round a loop.
-        for (CViewer* viewer : {&own, &first, &second, &third}) {
-            if (viewer->Hwnd()) ::ChangeClipboardChain(viewer->Hwnd(), nullptr);
-            viewer->DestroyWindow();
-        }
+        for (CViewer* viewer : {&own, &first, &second, &third})
+            ::ChangeClipboardChain(viewer->Hwnd(), nullptr), viewer->DestroyWindow();
         ::OleUninitialize();
     }
-
     CClipboardChain chain;
     CViewer own{&chain}, first, second, third;
 };
