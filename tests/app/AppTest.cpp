@@ -66,27 +66,6 @@ struct TrayTest : AppTest {
 
 }  // namespace
 
-// "Lock" locks, shown by the icon and the check mark; dismissing
-// the menu changes nothing; "Open Main Window" opens one main window, which stays the only one and,
-// while open, answers a right click on the icon instead of the menu; "Exit" ends it all.
-TEST_F(TrayTest, TheMenuLocksOpensOneMainWindowAndExits) {
-    const Opening first = RightClickAndPick(hidden.Hwnd(), Pick::Lock);
-    ASSERT_TRUE(first.opened && !first.lockChecked);
-    EXPECT_TRUE(theSettings.Locked && hidden.TrayIcon().IconId() == IDI_PELKO_LOCKED);
-    EXPECT_TRUE(RightClickAndPick(hidden.Hwnd(), Pick::Dismiss).lockChecked && theSettings.Locked && !hidden.MainWnd());
-    ASSERT_TRUE(RightClickAndPick(hidden.Hwnd(), Pick::OpenMainWindow).opened && hidden.MainWnd());
-    HWND main = hidden.MainWnd()->Hwnd();
-    ::SetForegroundWindow(hidden.Hwnd());
-    uitest::WindowWatch menus(L"#32768");
-    ::SendMessageW(hidden.Hwnd(), WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
-    EXPECT_TRUE(!menus.Stop() && ::GetForegroundWindow() == main && !::FindWindowExW(nullptr, main, kMainWindowClass, nullptr));
-    ::SendMessageW(::GetDlgItem(main, CMainWnd::kCloseButtonId), BM_CLICK, 0, 0);
-    ASSERT_TRUE(uitest::PumpUntil([&] { return hidden.MainWnd() == nullptr; }));
-    EXPECT_TRUE(!::FindWindowW(kMainWindowClass, nullptr) && ::IsWindow(hidden.Hwnd()));   // the program goes on in the tray
-    EXPECT_TRUE(RightClickAndPick(hidden.Hwnd(), Pick::Exit).opened);
-    EXPECT_FALSE(hidden.TrayIcon().IsAdded() || ::IsWindow(hidden.Hwnd()));
-}
-
 // A start whose UDP or TCP port (4000, 4001 by default) another program holds tells the user and
 // ends: no window, no tray icon, no network. The first copy that starts shows the lock when the
 // settings say so, a second copy hands over to it and ends, and "Exit" shuts the server down.
@@ -120,7 +99,10 @@ TEST_F(AppTest, AStartWithItsPortTakenEndsAndASecondCopyHandsOverToTheRunningOne
 // What Windows' clipboard does to a render that outlasts its patience: the pasting side opens the
 // clipboard, asks the owner to render, gives up and closes it. The data that a peer sends afterwards
 // goes onto the clipboard all the same, the other promise stays, and the next paste needs no fetch.
-TEST_F(TrayTest, DataThatArrivesAfterThePasteGaveUpIsKeptOnTheClipboard) {
+// Then the tray menu: "Lock" locks, shown by the icon and the check mark; dismissing the menu
+// changes nothing; "Open Main Window" opens one main window, which stays the only one and, while
+// open, answers a right click on the icon instead of the menu; "Exit" ends it all.
+TEST_F(TrayTest, DataThatArrivesAfterThePasteGaveUpIsKeptAndTheMenuLocksOpensOneMainWindowAndExits) {
     theSettings.UDPPort = 24540, theSettings.TCPPort = 24541;
     ASSERT_TRUE(theServer.Init());
     const UniqueSocket listener = Bound(SOCK_STREAM, 24542);
@@ -165,4 +147,20 @@ TEST_F(TrayTest, DataThatArrivesAfterThePasteGaveUpIsKeptOnTheClipboard) {
     EXPECT_EQ(testutil::BytesOf(::GetClipboardData(late)), block);
     ::CloseClipboard();
     EXPECT_EQ(messages.Stop(), 0);
+
+    const Opening first = RightClickAndPick(hidden.Hwnd(), Pick::Lock);
+    ASSERT_TRUE(first.opened && !first.lockChecked);
+    EXPECT_TRUE(theSettings.Locked && hidden.TrayIcon().IconId() == IDI_PELKO_LOCKED);
+    EXPECT_TRUE(RightClickAndPick(hidden.Hwnd(), Pick::Dismiss).lockChecked && theSettings.Locked && !hidden.MainWnd());
+    ASSERT_TRUE(RightClickAndPick(hidden.Hwnd(), Pick::OpenMainWindow).opened && hidden.MainWnd());
+    HWND main = hidden.MainWnd()->Hwnd();
+    ::SetForegroundWindow(hidden.Hwnd());
+    uitest::WindowWatch menus(L"#32768");
+    ::SendMessageW(hidden.Hwnd(), WM_TRAYNOTIFY, 1, WM_RBUTTONUP);
+    EXPECT_TRUE(!menus.Stop() && ::GetForegroundWindow() == main && !::FindWindowExW(nullptr, main, kMainWindowClass, nullptr));
+    ::SendMessageW(::GetDlgItem(main, CMainWnd::kCloseButtonId), BM_CLICK, 0, 0);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return hidden.MainWnd() == nullptr; }));
+    EXPECT_TRUE(!::FindWindowW(kMainWindowClass, nullptr) && ::IsWindow(hidden.Hwnd()));   // the program goes on in the tray
+    EXPECT_TRUE(RightClickAndPick(hidden.Hwnd(), Pick::Exit).opened);
+    EXPECT_FALSE(hidden.TrayIcon().IsAdded() || ::IsWindow(hidden.Hwnd()));
 }
