@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,11 +25,11 @@
 namespace {
 
 using Words = std::vector<std::wstring>;
-// Decimal, or hexadecimal with "0x". False unless the whole text is a number.
+// Decimal, or hexadecimal with "0x". False (the value left as it was) unless the whole text is a number.
 bool ParseNumber(const std::wstring& text, long long& value) {
     wchar_t* end = nullptr;
-    value = static_cast<long long>(std::wcstoull(text.c_str(), &end, text.find_first_of(L"xX") != std::wstring::npos ? 16 : 10));
-    return !text.empty() && *end == 0;
+    const auto n = static_cast<long long>(std::wcstoull(text.c_str(), &end, text.find_first_of(L"xX") != text.npos ? 16 : 10));
+    return !text.empty() && *end == 0 && (value = n, true);
 }
 // Each option and how many words follow it (-1: all the rest, such as file names).
 constexpr std::pair<const wchar_t*, int> kOptions[] = {{L"text", 1}, {L"format", 2}, {L"files", -1}, {L"hex", 0},
@@ -42,7 +43,7 @@ struct Args {
     bool Has(const wchar_t* name) const { return options.count(name) != 0; }
     Words Values(const wchar_t* name) const { return Has(name) ? options.at(name) : Words(); }
     std::wstring Value(const wchar_t* name) const { return Has(name) ? options.at(name).back() : L""; }
-    long long Number(const wchar_t* name, long long otherwise) const { long long n; return ParseNumber(Value(name), n) ? n : otherwise; }
+    long long Number(const wchar_t* name, long long n) const { ParseNumber(Value(name), n); return n; }   // n if not a number
     DWORD Timeout() const { return static_cast<DWORD>(Number(L"timeout", 10000)); }   // for the clipboard, a window, a process
 };
 
@@ -50,8 +51,8 @@ struct Args {
 void Write(DWORD stream, const std::wstring& text) {
     const std::wstring line = text + L"\n";
     std::string bytes(line.size() * 3, '\0');   // at most 3 bytes of UTF-8 for each UTF-16 unit
-    DWORD written = static_cast<DWORD>(::WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data(),
-                                                             static_cast<int>(bytes.size()), nullptr, nullptr));
+    DWORD written = DWORD(::WideCharToMultiByte(CP_UTF8, 0, line.data(), int(line.size()), bytes.data(), int(bytes.size()),
+                                                nullptr, nullptr));
     ::WriteFile(::GetStdHandle(stream), bytes.data(), written, &written, nullptr);
 }
 // Writes the line on stdout; returns exit code 0.
@@ -77,16 +78,14 @@ int Parse(const Words& words, Args& args) {
     return 0;
 }
 std::wstring Hex(HWND hwnd) {
-    wchar_t buffer[32];
-    return std::wstring(buffer, static_cast<size_t>(std::swprintf(buffer, 32, L"0x%08llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(hwnd)))));
+    wchar_t text[32];
+    return std::wstring(text, static_cast<size_t>(std::swprintf(text, 32, L"0x%08llX", 0ULL + uintptr_t(hwnd))));
 }
 // Checks every 10 ms until the condition holds (true) or the time is up (false).
-template <typename Condition>
-bool WaitUntil(DWORD timeoutMs, Condition done) {
-    for (const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;; ::Sleep(10)) {
-        if (done()) return true;
+template <typename Condition> bool WaitUntil(DWORD timeoutMs, Condition done) {
+    for (const ULONGLONG deadline = ::GetTickCount64() + timeoutMs; !done(); ::Sleep(10))
         if (::GetTickCount64() >= deadline) return false;
-    }
+    return true;
 }
 
 // --- the clipboard: formats named as Pelko puts them on the wire, predefined ones by their "CF_" names.
@@ -108,7 +107,8 @@ struct Clipboard {
     const int failed;
     Clipboard(const Args& args, bool empty)
         : open(WaitUntil(args.Timeout(), [this] { return ::OpenClipboard(owner) != FALSE; })),
-          failed(!open ? Fail(L"cannot open the clipboard", true) : empty && !::EmptyClipboard() ? Fail(L"cannot empty the clipboard", true) : 0) {}
+          failed(!open ? Fail(L"cannot open the clipboard", true)
+                       : empty && !::EmptyClipboard() ? Fail(L"cannot empty the clipboard", true) : 0) {}
     ~Clipboard() { if (open) ::CloseClipboard(); if (owner) ::DestroyWindow(owner); }
     // Puts a new block of the format with the bytes, or (data null) the test pattern; the clipboard owns it then.
     int Put(const std::wstring& name, const void* data, size_t size) const {
@@ -137,10 +137,11 @@ int CmdSetClip(const Args& args, bool fill) {
     for (size_t i = 0; i < formats.size(); i += 2) {
         const std::wstring& value = formats[i + 1];
         long long size = 0;
-        if (fill ? !ParseNumber(value, size) || size < 1 : value.size() % 2 || value.find_first_not_of(L"0123456789abcdefABCDEF") != value.npos)
+        std::string bytes;   // of two hex digits each
+        for (size_t j = 0; !fill && j + 1 < value.size() && std::iswxdigit(value[j]) && std::iswxdigit(value[j + 1]); j += 2)
+            bytes += static_cast<char>(std::wcstoul(value.substr(j, 2).c_str(), nullptr, 16));
+        if (fill ? !ParseNumber(value, size) || size < 1 : bytes.size() * 2 != value.size())
             return Fail(L"not " + std::wstring(fill ? L"a size: " : L"hex bytes: ") + value);
-        std::string bytes;
-        for (size_t j = 0; !fill && j < value.size(); j += 2) bytes += static_cast<char>(std::wcstoul(value.substr(j, 2).c_str(), nullptr, 16));
         if (clipboard.Put(formats[i], fill ? nullptr : bytes.data(), fill ? static_cast<size_t>(size) : bytes.size())) return 1;
     }
     if (fill || !args.Has(L"files")) return fill ? clipboard.PutText(args) : 0;
@@ -163,19 +164,17 @@ int CmdGetClip(const Args& args) {
     GlobalLockGuard lock(data);
     const auto* bytes = static_cast<const unsigned char*>(lock.Data());
     if (!bytes) return Fail(L"no data for " + name, true);
-    for (UINT i = 0, count = id == CF_HDROP && !hex ? ::DragQueryFileW(static_cast<HDROP>(data), 0xFFFFFFFF, nullptr, 0) : 0; i < count; ++i) {
-        std::wstring path(32768, L'\0');
-        path.resize(::DragQueryFileW(static_cast<HDROP>(data), i, path.data(), static_cast<UINT>(path.size())));
-        Print(path);
+    for (UINT i = 0, count = id == CF_HDROP && !hex ? ::DragQueryFileW(HDROP(data), 0xFFFFFFFF, nullptr, 0) : 0; i < count; ++i) {
+        wchar_t path[32768];
+        Print(std::wstring(path, ::DragQueryFileW(HDROP(data), i, path, 32768)));
     }
     if (id == CF_HDROP && !hex) return 0;
+    const auto* text = reinterpret_cast<const wchar_t*>(bytes);
+    if (!hex && id == CF_UNICODETEXT) return Print(std::wstring(text, ::wcsnlen(text, lock.Size() / sizeof(wchar_t))));
     std::wstring line;
-    if (const auto* text = reinterpret_cast<const wchar_t*>(bytes); !hex && id == CF_UNICODETEXT)
-        line.assign(text, ::wcsnlen(text, lock.Size() / sizeof(wchar_t)));
-    else for (SIZE_T i = 0; i < lock.Size(); ++i) line += {L"0123456789abcdef"[bytes[i] >> 4], L"0123456789abcdef"[bytes[i] & 15]};
+    for (SIZE_T i = 0; i < lock.Size(); ++i) line += {L"0123456789abcdef"[bytes[i] >> 4], L"0123456789abcdef"[bytes[i] & 15]};
     return Print(line);
 }
-// formats: each format on the clipboard as ID<TAB>NAME.
 int CmdFormats(const Args& args) {
     const Clipboard clipboard(args, false);
     for (UINT id = clipboard.failed ? 0 : ::EnumClipboardFormats(0); id; id = ::EnumClipboardFormats(id)) {
@@ -201,8 +200,8 @@ int CmdPasteCheck(const Args& args) {
         bool intact = bytes != nullptr;
         for (SIZE_T i = 0; intact && i < size; ++i) intact = bytes[i] == PatternByte(i);
         wchar_t rest[64];
-        std::swprintf(rest, 64, L"\t%llu\t%.3f\t%ls", static_cast<unsigned long long>(size),
-                      1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart), intact ? L"ok" : L"bad");
+        const double ms = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+        std::swprintf(rest, 64, L"\t%llu\t%.3f\t%ls", static_cast<unsigned long long>(size), ms, intact ? L"ok" : L"bad");
         Print(args.words[n] + rest);
         result |= intact ? 0 : 1;
     }
@@ -229,7 +228,7 @@ std::wstring ClassOf(HWND hwnd) { wchar_t name[256] = L""; return ::GetClassName
 std::wstring TextOf(HWND hwnd) {
     std::wstring text(65536, L'\0');
     DWORD_PTR length = 0;
-    if (!::SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, 5000, &length)) length = 0;
+    if (!::SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), LPARAM(text.data()), SMTO_NORMAL, 5000, &length)) length = 0;
     text.resize(length);
     return text;
 }
@@ -245,8 +244,7 @@ int CmdInfo(const Args& args) {
     HWND hwnd = args.window;
     RECT r{};
     DWORD pid = 0;
-    ::GetWindowRect(hwnd, &r);
-    ::GetWindowThreadProcessId(hwnd, &pid);
+    ::GetWindowRect(hwnd, &r), ::GetWindowThreadProcessId(hwnd, &pid);
     wchar_t rest[128];
     std::swprintf(rest, 128, L"rect %ld %ld %ld %ld\nvisible %d\npid %lu\nforeground %d", r.left, r.top, r.right, r.bottom,
                   ::IsWindowVisible(hwnd) ? 1 : 0, pid, ::GetForegroundWindow() == hwnd ? 1 : 0);
@@ -259,8 +257,10 @@ int Message(const Args& args, bool send) {
         if (!ParseNumber(args.words[i], v[i])) return Fail(L"give MSG [WPARAM [LPARAM]] as numbers");
     DWORD_PTR result = 0;
     const auto message = static_cast<UINT>(v[0]);
-    if (!send) return ::PostMessageW(args.window, message, static_cast<WPARAM>(v[1]), static_cast<LPARAM>(v[2])) ? 0 : Fail(L"PostMessageW failed", true);
-    if (!::SendMessageTimeoutW(args.window, message, static_cast<WPARAM>(v[1]), static_cast<LPARAM>(v[2]), SMTO_NORMAL, args.Timeout(), &result))
+    const auto wParam = static_cast<WPARAM>(v[1]);
+    const auto lParam = static_cast<LPARAM>(v[2]);
+    if (!send) return ::PostMessageW(args.window, message, wParam, lParam) ? 0 : Fail(L"PostMessageW failed", true);
+    if (!::SendMessageTimeoutW(args.window, message, wParam, lParam, SMTO_NORMAL, args.Timeout(), &result))
         return Fail(L"SendMessageTimeoutW failed or timed out", true);
     return Print(std::to_wstring(static_cast<long long>(result)));
 }
@@ -280,13 +280,13 @@ int CmdPress(const Args& args) {
     if (!ParseNumber(args.words[0], id)) return Fail(L"press: give one button id");
     HWND button = ::GetDlgItem(args.window, static_cast<int>(id));
     if (!button) return Fail(L"the dialog has no control " + args.words[0]);
-    return ::PostMessageW(args.window, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), reinterpret_cast<LPARAM>(button))
-               ? 0 : Fail(L"PostMessageW failed", true);
+    const bool posted = ::PostMessageW(args.window, WM_COMMAND, MAKEWPARAM(WORD(id), BN_CLICKED), LPARAM(button));
+    return posted ? 0 : Fail(L"PostMessageW failed", true);
 }
 // The strings of a list box: LB_GETTEXT is carried across processes for list boxes with strings.
 int CmdItems(const Args& args) {
     DWORD_PTR count = 0;
-    if (!::SendMessageTimeoutW(args.window, LB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) || static_cast<LRESULT>(count) == LB_ERR)
+    if (!::SendMessageTimeoutW(args.window, LB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) || LRESULT(count) == LB_ERR)
         return Fail(L"items: not a list box");
     for (WPARAM i = 0; i < count; ++i) {
         std::wstring text(static_cast<size_t>(::SendMessageW(args.window, LB_GETTEXTLEN, i, 0) + 1), L'\0');
@@ -297,23 +297,22 @@ int CmdItems(const Args& args) {
     return 0;
 }
 
-// --- the tray menu, as a user reaches it: tray opens it as the shell's callback does
-// (WM_TRAYNOTIFY with a right-button release to the program's hidden window); keys uses the menu
-// open already. The keys go to the pop-up menu window, which the menu's own modal loop reads; if
-// the last one ends the menu, waits until the menu has closed (hidden or destroyed), so that the
-// command chosen has been taken.
+// --- the tray menu, as a user reaches it: tray opens it as the shell's callback does (WM_TRAYNOTIFY
+// with a right-button release to the program's hidden window); keys uses the menu open already. The
+// keys go to the pop-up menu window, which the menu's modal loop reads; if the last one ends the
+// menu, waits until it has closed (hidden or destroyed), so that the command chosen has been taken.
 int CmdMenu(const Args& args, bool open) {
     constexpr wchar_t kMenuClass[] = L"#32768";
     HWND hidden = ::FindWindowW(kHiddenWindowClass, nullptr), menu = nullptr;
     if (open && !hidden) return Fail(L"no window of class \"Pelko Hidden Window Class\"");
     if (HWND stale = open ? FindOfClass(kMenuClass, true) : nullptr) return Fail(L"a menu is already open: " + Hex(stale));
-    if (open && !::PostMessageW(hidden, WM_TRAYNOTIFY, 1 /* the icon's id */, WM_RBUTTONUP)) return Fail(L"PostMessageW failed", true);
+    constexpr WPARAM kIconId = 1;
+    if (open && !::PostMessageW(hidden, WM_TRAYNOTIFY, kIconId, WM_RBUTTONUP)) return Fail(L"PostMessageW failed", true);
     if (!WaitUntil(args.Timeout(), [&] { return (menu = FindOfClass(kMenuClass, true)) != nullptr; }))
         return Fail(open ? L"no menu opened" : L"no menu is open");
-    constexpr std::pair<const wchar_t*, WORD> kKeys[] = {{L"down", VK_DOWN}, {L"up", VK_UP}, {L"return", VK_RETURN}, {L"escape", VK_ESCAPE}};
+    const std::map<std::wstring, WORD> keys{{L"down", VK_DOWN}, {L"up", VK_UP}, {L"return", VK_RETURN}, {L"escape", VK_ESCAPE}};
     for (const auto& key : args.words) {
-        WORD vk = 0;
-        for (const auto& [name, code] : kKeys) if (key == name) vk = code;
+        const WORD vk = keys.count(key) ? keys.at(key) : 0;
         if (!vk) return Fail(L"unknown key " + key);
         if (!::PostMessageW(menu, WM_KEYDOWN, vk, 1) || !::PostMessageW(menu, WM_KEYUP, vk, 0xC0000001))
             return Fail(L"cannot post key " + key, true);
@@ -351,40 +350,33 @@ int CmdWaitIdle(const Args& args) {
 int CmdObjects(const Args& args) {
     const DWORD pid = OnlyProcess(args.words[0]);
     if (!pid) return 1;
-    struct Entry { ULONG pid; BYTE type, flags; USHORT value; void* object; ULONG access; };
-    using QuerySystem = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
-    using QueryObject = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
-    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    const auto querySystem = reinterpret_cast<QuerySystem>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtQuerySystemInformation")));
-    const auto queryObject = reinterpret_cast<QueryObject>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtQueryObject")));
-    constexpr ULONG kSystemHandleInformation = 16, kObjectTypeInformation = 2;
-    constexpr LONG kTooSmall = static_cast<LONG>(0xC0000004);
+    constexpr NTSTATUS kTooSmall = static_cast<NTSTATUS>(0xC0000004);   // STATUS_INFO_LENGTH_MISMATCH
     std::vector<uint8_t> table(1 << 20);
-    LONG status = 0;
-    while (querySystem && (status = querySystem(kSystemHandleInformation, table.data(), ULONG(table.size()), nullptr)) == kTooSmall)
+    NTSTATUS status = 0;
+    while ((status = ::NtQuerySystemInformation(SystemHandleInformation, table.data(), ULONG(table.size()), nullptr)) ==
+           kTooSmall)
         table.resize(table.size() * 2);
     UniqueKernelHandle process(::OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid));
     UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     if (snapshot.Get() == INVALID_HANDLE_VALUE) (void)snapshot.Detach();
-    if (!querySystem || !queryObject || status != 0 || !process || !snapshot) return Fail(L"no handle or thread list", true);
-    const ULONG count = *reinterpret_cast<const ULONG*>(table.data());
-    const auto* entries = reinterpret_cast<const Entry*>(table.data() + sizeof(void*));
+    if (status != 0 || !process || !snapshot) return Fail(L"no handle or thread list", true);
+    const auto* list = reinterpret_cast<const SYSTEM_HANDLE_INFORMATION*>(table.data());
     std::map<BYTE, std::wstring> kinds;
     size_t handles = 0, keys = 0, threads = 0;
-    for (ULONG i = 0; i < count; ++i) {
-        if (entries[i].pid != pid) continue;
+    for (const SYSTEM_HANDLE_ENTRY* entry = list->Handle; entry != list->Handle + list->Count; ++entry) {
+        if (entry->OwnerPid != pid) continue;
         ++handles;
         HANDLE copy = nullptr;
-        const auto handle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(entries[i].value));
-        if (!kinds.count(entries[i].type) &&
+        const auto handle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(entry->HandleValue));
+        if (!kinds.count(entry->ObjectType) &&
             ::DuplicateHandle(process.Get(), handle, ::GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
             UniqueKernelHandle owned(copy);
             alignas(8) uint8_t type[1024] = {};
-            const auto* name = reinterpret_cast<const UNICODE_STRING*>(type);
-            if (queryObject(copy, kObjectTypeInformation, type, sizeof type, nullptr) == 0 && name->Buffer)
-                kinds[entries[i].type].assign(name->Buffer, name->Length / 2);
+            const UNICODE_STRING& name = reinterpret_cast<const PUBLIC_OBJECT_TYPE_INFORMATION*>(type)->TypeName;
+            if (::NtQueryObject(copy, ObjectTypeInformation, type, sizeof type, nullptr) == 0 && name.Buffer)
+                kinds[entry->ObjectType].assign(name.Buffer, name.Length / 2);
         }
-        keys += kinds[entries[i].type] == L"Key";
+        keys += kinds[entry->ObjectType] == L"Key";
     }
     THREADENTRY32 entry{sizeof(THREADENTRY32)};
     for (BOOL more = ::Thread32First(snapshot.Get(), &entry); more; more = ::Thread32Next(snapshot.Get(), &entry))
@@ -408,16 +400,15 @@ int CmdHold(const Args&) {
 // keyrules: the access rules (DACL) of HKLM\PATH or HKCU\PATH in the 64-bit view, as SDDL.
 int CmdKeyRules(const Args& args) {
     const std::wstring& name = args.words[0];
-    const HKEY root = name.rfind(L"HKLM\\", 0) == 0 ? HKEY_LOCAL_MACHINE : name.rfind(L"HKCU\\", 0) == 0 ? HKEY_CURRENT_USER : nullptr;
+    const HKEY root = !name.rfind(L"HKLM\\", 0) ? HKEY_LOCAL_MACHINE : !name.rfind(L"HKCU\\", 0) ? HKEY_CURRENT_USER : nullptr;
     UniqueRegKey key;
     if (!root || ::RegOpenKeyExW(root, name.c_str() + 5, 0, READ_CONTROL | KEY_WOW64_64KEY, key.Put()) != ERROR_SUCCESS)
         return Fail(L"cannot open " + name);
-    DWORD size = 0;
-    ::RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, nullptr, &size);
-    std::vector<BYTE> described(size);
+    alignas(8) BYTE described[65536];   // a security descriptor is far smaller
+    DWORD size = sizeof described;
     UniqueLocalMemory text;
-    if (::RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, described.data(), &size) != ERROR_SUCCESS ||
-        !::ConvertSecurityDescriptorToStringSecurityDescriptorW(described.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+    if (::RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, described, &size) != ERROR_SUCCESS ||
+        !::ConvertSecurityDescriptorToStringSecurityDescriptorW(described, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
                                                                 reinterpret_cast<LPWSTR*>(text.Put()), nullptr))
         return Fail(L"cannot read the access rules of " + name, true);
     return Print(static_cast<const wchar_t*>(text.Get()));
@@ -426,20 +417,20 @@ int CmdKeyRules(const Args& args) {
 // --- the commands: the words each takes besides the options; whether it names a window (1) that must be there (2).
 struct Command { const wchar_t* name; int (*run)(const Args&); size_t minWords, maxWords; int window; const wchar_t* usage; };
 constexpr Command kCommands[] = {
-    {L"setclip", [](const Args& a) { return CmdSetClip(a, false); }, 0, 0, 0, L"[--text T] [--format NAME HEX]... [--files PATH...]"},
-    {L"fillclip", [](const Args& a) { return CmdSetClip(a, true); }, 0, 0, 0, L"[--text T] [--format NAME SIZE]..."},
+    {L"setclip", [](auto& a) { return CmdSetClip(a, false); }, 0, 0, 0, L"[--text T] [--format NAME HEX]... [--files PATH...]"},
+    {L"fillclip", [](auto& a) { return CmdSetClip(a, true); }, 0, 0, 0, L"[--text T] [--format NAME SIZE]..."},
     {L"getclip", CmdGetClip, 1, 1, 0, L"NAME [--hex]"},
     {L"formats", CmdFormats, 0, 0, 0, L"   (ID<TAB>NAME)"},
     {L"pastecheck", CmdPasteCheck, 1, SIZE_MAX, 0, L"NAME... [--timeout MS]   (NAME<TAB>SIZE<TAB>MS<TAB>ok|bad)"},
     {L"wait", CmdWait, 0, 0, 1, L"WINDOW [--gone] [--timeout MS]"},
     {L"info", CmdInfo, 0, 0, 2, L"WINDOW"},
-    {L"post", [](const Args& a) { return Message(a, false); }, 1, 3, 2, L"WINDOW MSG [WPARAM [LPARAM]]"},
-    {L"send", [](const Args& a) { return Message(a, true); }, 1, 3, 2, L"WINDOW MSG [WPARAM [LPARAM]] [--timeout MS]"},
+    {L"post", [](auto& a) { return Message(a, false); }, 1, 3, 2, L"WINDOW MSG [WPARAM [LPARAM]]"},
+    {L"send", [](auto& a) { return Message(a, true); }, 1, 3, 2, L"WINDOW MSG [WPARAM [LPARAM]] [--timeout MS]"},
     {L"tree", CmdTree, 0, 0, 2, L"WINDOW"},
     {L"press", CmdPress, 1, 1, 2, L"WINDOW ID"},
     {L"items", CmdItems, 0, 0, 2, L"WINDOW"},
-    {L"tray", [](const Args& a) { return CmdMenu(a, true); }, 0, SIZE_MAX, 0, L"[KEY...] [--timeout MS]   (KEY: down up return escape)"},
-    {L"keys", [](const Args& a) { return CmdMenu(a, false); }, 1, SIZE_MAX, 0, L"KEY... [--timeout MS]"},
+    {L"tray", [](auto& a) { return CmdMenu(a, true); }, 0, SIZE_MAX, 0, L"[KEY...] [--timeout MS]  (KEY: down up return escape)"},
+    {L"keys", [](auto& a) { return CmdMenu(a, false); }, 1, SIZE_MAX, 0, L"KEY... [--timeout MS]"},
     {L"wait-idle", CmdWaitIdle, 1, 1, 0, L"IMAGE [--timeout MS]"},
     {L"objects", CmdObjects, 1, 1, 0, L"IMAGE   (handles N, keys N, threads N)"},
     {L"keyrules", CmdKeyRules, 1, 1, 0, L"HKLM\\PATH|HKCU\\PATH   (the key's access rules as SDDL)"},
