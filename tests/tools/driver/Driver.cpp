@@ -34,8 +34,7 @@ bool ParseNumber(const std::wstring& text, long long& value) {
 // Each option and how many words follow it (-1: all the rest, such as file names).
 constexpr std::pair<const wchar_t*, int> kOptions[] = {{L"text", 1}, {L"format", 2}, {L"files", -1}, {L"hex", 0},
     {L"hwnd", 1}, {L"class", 1}, {L"visible", 0}, {L"gone", 0}, {L"timeout", 1}};
-// The words after the command's name: options by name with their values in order (a flag has
-// none), and the other words in order.
+// The words after the command's name: options by name with their values (none for a flag), the other words in order.
 struct Args {
     std::map<std::wstring, Words> options;
     Words words;
@@ -127,9 +126,8 @@ struct Clipboard {
     }
 };
 
-// setclip: --text first, then each --format NAME HEX with its bytes, then --files as CF_HDROP.
-// fillclip: each --format NAME SIZE with that many bytes of the test pattern (for transfers too
-// large to spell out in hex), then --text.
+// setclip: --text, then each --format NAME HEX with its bytes, then --files as CF_HDROP. fillclip: each --format NAME
+// SIZE with that many bytes of the test pattern (for transfers too large to spell out in hex), then --text.
 int CmdSetClip(const Args& args, bool fill) {
     const auto formats = args.Values(L"format");
     const Clipboard clipboard(args, true);
@@ -208,8 +206,7 @@ int CmdPasteCheck(const Args& args) {
     return result;
 }
 
-// --- windows: the first top-level one of the class; with visibleOnly, hidden ones (a menu that
-// has just closed, for instance) are passed over.
+// --- windows: the first top-level one of the class; with visibleOnly, hidden ones (a menu just closed) are passed over.
 HWND FindOfClass(const wchar_t* className, bool visibleOnly) {
     HWND found = nullptr;
     while ((found = ::FindWindowExW(nullptr, found, className, nullptr)) != nullptr)
@@ -273,8 +270,7 @@ int CmdTree(const Args& args) {
     }, 0);
     return 0;
 }
-// What a click on the button does: its notification to its dialog. Posted, because the dialog
-// may end its modal loop and return only after the driver has gone.
+// press: what a click on the button does, posted to its dialog, which may end its modal loop only after the driver has gone.
 int CmdPress(const Args& args) {
     long long id = 0;
     if (!ParseNumber(args.words[0], id)) return Fail(L"press: give one button id");
@@ -297,10 +293,9 @@ int CmdItems(const Args& args) {
     return 0;
 }
 
-// --- the tray menu, as a user reaches it: tray opens it as the shell's callback does (WM_TRAYNOTIFY
-// with a right-button release to the program's hidden window); keys uses the menu open already. The
-// keys go to the pop-up menu window, which the menu's modal loop reads; if the last one ends the
-// menu, waits until it has closed (hidden or destroyed), so that the command chosen has been taken.
+// --- the tray menu as a user reaches it: tray opens it as the shell's callback does (WM_TRAYNOTIFY with a right-button
+// release to the hidden window), keys uses one open already. The keys go to the pop-up menu window, read by the menu's
+// modal loop; when the last one ends the menu, waits until it has closed, so that the command chosen has been taken.
 int CmdMenu(const Args& args, bool open) {
     constexpr wchar_t kMenuClass[] = L"#32768";
     HWND hidden = ::FindWindowW(kHiddenWindowClass, nullptr), menu = nullptr;
@@ -322,8 +317,7 @@ int CmdMenu(const Args& args, bool open) {
                ? Fail(L"the menu did not close") : 0;
 }
 
-// --- processes: the one process running the image (its file name, any case); 0 and the reason
-// written if there is none or more than one.
+// --- processes: the one process running the image (any case); 0, with the reason written, if none or more than one.
 DWORD OnlyProcess(const std::wstring& image) {
     std::vector<DWORD> pids;
     UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -344,9 +338,8 @@ int CmdWaitIdle(const Args& args) {
     return Print(std::to_wstring(pid));
 }
 
-// objects: the process's handles (and how many of them are registry keys) and threads as the
-// system counts them. Wine's GetProcessHandleCount says 0, so the system's handle table is
-// counted; a handle's kind is asked of a copy of it.
+// objects: the process's handles (with how many are registry keys) and threads as the system counts them: Wine's
+// GetProcessHandleCount says 0, so the system's handle table is counted; a handle's kind is asked of a copy of it.
 int CmdObjects(const Args& args) {
     const DWORD pid = OnlyProcess(args.words[0]);
     if (!pid) return 1;
