@@ -37,7 +37,8 @@ struct CTestDataObject : IDataObject {
     HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC** formats) override {
         std::vector<FORMATETC> list;
-        for (const auto& [id, available] : m_formats) list.push_back({CLIPFORMAT(id), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL});
+        for (const auto& format : m_formats)
+            list.push_back({CLIPFORMAT(format.first), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL});
         return ::SHCreateStdEnumFmtEtc(UINT(list.size()), list.data(), formats);
     }
     HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
@@ -56,8 +57,9 @@ struct LocalClipboardTest : ::testing::Test {
 TEST_F(LocalClipboardTest, TheListNamesEveryAvailableFormatAndEachCanBeRead) {
     const ByteBlock dib = {40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 32, 0, 0, 0, 0, 0, 4, 0, 0, 0,
                            0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x11, 0x22, 0x33, 0};
-    CClipboardContents contents({{CF_UNICODETEXT, CClipboardContents::Text(L"Pelko says hello")}, {m_html, {'<', 'b', '>', 0}},
-                                 {CF_PRIVATEFIRST, {7, 0}}, {CF_HDROP, WriteDropFiles({u"C:\\windows\\win.ini", u"C:\\"})}, {CF_DIB, dib}});
+    const ByteBlock html = {'<', 'b', '>', 0}, files = WriteDropFiles({u"C:\\windows\\win.ini", u"C:\\"});
+    CClipboardContents contents({{CF_UNICODETEXT, CClipboardContents::Text(L"Pelko says hello")}, {m_html, html},
+                                 {CF_PRIVATEFIRST, {7, 0}}, {CF_HDROP, files}, {CF_DIB, dib}});
     ASSERT_TRUE(contents.filled);
     std::wstring list = L"left over";
     ASSERT_TRUE(m_clipboard.GetLocalClipInfo(list));
@@ -73,7 +75,7 @@ TEST_F(LocalClipboardTest, TheListNamesEveryAvailableFormatAndEachCanBeRead) {
     UniqueGlobal text(m_clipboard.GetClipboardData(L"cf_unicodetext"));
     EXPECT_NE(GlobalLockGuard(text.Get()).Data(), static_cast<void*>(text.Get()));   // a movable block
     EXPECT_EQ(testutil::WideTextOf(text.Get()), L"Pelko says hello");
-    EXPECT_EQ(testutil::BytesOf(UniqueGlobal(m_clipboard.GetClipboardData(L"HTML Format")).Get()), (ByteBlock{'<', 'b', '>', 0}));
+    EXPECT_EQ(testutil::BytesOf(UniqueGlobal(m_clipboard.GetClipboardData(L"HTML Format")).Get()), html);
     for (const wchar_t* absent : {L"CF_WAVE", L"Pelko Format Nobody Uses", L""})
         EXPECT_EQ(m_clipboard.GetClipboardData(absent), nullptr);
     EXPECT_EQ(::GetClipboardOwner(), owner);  // reading takes no ownership
@@ -91,7 +93,8 @@ TEST_F(LocalClipboardTest, TheListNamesEveryAvailableFormatAndEachCanBeRead) {
     EXPECT_TRUE(m_clipboard.GetLocalClipInfo(list) && list.empty());
 
     // Of a data object, only the formats it says are available.
-    CTestDataObject data({{CF_TEXT, false}, {CF_UNICODETEXT, true}, {m_html, true}, {CF_PRIVATEFIRST, true}, {CF_OEMTEXT, false}});
+    CTestDataObject data({{CF_TEXT, false}, {CF_UNICODETEXT, true}, {m_html, true}, {CF_PRIVATEFIRST, true},
+                          {CF_OEMTEXT, false}});
     CLocalClipboard::ListFormats(&data, list);
     EXPECT_EQ(list, L"CF_UNICODETEXT/HTML Format/(Unknown)");   // in the object's order, the private format as (Unknown)
 }
