@@ -18,7 +18,6 @@ public:
     ~DebugOutputCapture() { ::RemoveVectoredExceptionHandler(m_handler); s_self = nullptr; }
 
     std::vector<std::wstring> Lines() { CriticalSectionLock lock(m_lock); return m_lines; }
-    void Clear() { CriticalSectionLock lock(m_lock); m_lines.clear(); }
     // The next thread whose line contains `text` stays in its call until Release.
     void Hold(std::wstring text) { CriticalSectionLock lock(m_lock); m_hold = std::move(text); }
     bool WaitHeld() { return m_held.Wait(); }
