@@ -203,7 +203,7 @@ void CDataSock::ServeData(CMessage& request, const RequestDecision& decision) {
         return SendError(SrvErr_SendFailed, &request);   // the block stays held until the end
     }
     m_lastReply = cmd_SendData;
-    m_assembler.Sending();
+    m_assembler.Sending(::GetTickCount64());
     SendPending();
 }
 
@@ -226,6 +226,7 @@ BOOL CDataSock::SendPending() {
         }
         m_cursor += sent;
         m_bytesLeft -= sent;
+        m_assembler.Sent(::GetTickCount64());
         ExTrace(L"DataSock : cmd_SendData %d of %d;  err=%d", static_cast<int>(m_cursor - m_dataPointer),
                 static_cast<int>(m_dataSize), ::WSAGetLastError());
         if (m_bytesLeft <= 0) break;

@@ -116,6 +116,7 @@ std::optional<uint64_t> CRequestAssembler::TimeLeft(uint64_t now) const noexcept
 
 RequestDecision CRequestAssembler::Expired(uint64_t now) const {
     if (!m_deadline || now < *m_deadline) return Waiting();
+    if (m_sending) return Ending({L"DataSock: Peer took no data for %d ms", static_cast<int>(kSendStallMs)});
     if (m_answered) return Ending({L"DataSock: Peer did not close within %d ms", static_cast<int>(kRequestTimeMs)});
     return Ending({L"DataSock: Request not complete within %d ms", static_cast<int>(kRequestTimeMs)});
 }

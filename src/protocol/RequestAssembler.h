@@ -7,8 +7,8 @@
 // pieces. The limits are the machine's own: a request of at most 551 bytes, a header whose length
 // field promises more is refused at once; bytes after the request are read and dropped, and more
 // of them than one request could hold end the connection; a request that is not whole within
-// kRequestTimeMs of the accept, or a peer that has not closed within kRequestTimeMs of its reply,
-// ends the connection.
+// kRequestTimeMs of the accept, a peer that has not closed within kRequestTimeMs of its reply, or a
+// peer that takes none of the reply's data for kSendStallMs, ends the connection.
 //
 // Portable; one connection's event thread uses it, so it has no lock.
 #pragma once
@@ -58,6 +58,10 @@ public:
     // gives up itself after 7 to 14 s without progress), short enough that a peer that opens
     // connections and sends nothing holds each only briefly.
     static constexpr uint64_t kRequestTimeMs = 10000;
+    // A data reply's peer that takes nothing for this long has gone or never reads: a working client
+    // reads as fast as the data comes and gives up itself after 7 to 14 s without a step. Without
+    // it such a peer would hold the connection, its thread and the data block for good.
+    static constexpr uint64_t kSendStallMs = 30000;
     // Bytes after the request: a client of this program sends none; a few are dropped, a stream of
     // them ends the connection.
     static constexpr size_t kMaxBytesAfterRequest = RequestBufferSize;
@@ -71,8 +75,10 @@ public:
     RequestDecision Received(size_t count, uint64_t now);
     // The request has been decided (and answered, or the connection ended).
     [[nodiscard]] bool IsAnswered() const noexcept { return m_answered; }
-    // The reply's data is being sent: no time limit until the connection ends (it ends itself).
-    void Sending() noexcept { m_deadline.reset(); }
+    // The reply's data is being sent from `now` on, and some of it went out at `now`: the peer has
+    // kSendStallMs from each piece it takes to take the next (the connection ends itself after the last).
+    void Sending(uint64_t now) noexcept { m_sending = true, m_deadline = now + kSendStallMs; }
+    void Sent(uint64_t now) noexcept { if (m_sending) m_deadline = now + kSendStallMs; }
     // Milliseconds until Expired() ends the connection; none while nothing is due.
     [[nodiscard]] std::optional<uint64_t> TimeLeft(uint64_t now) const noexcept;
     // End (with its trace line) once the time is up, else Wait.
@@ -88,6 +94,7 @@ private:
     size_t m_expected = MessageHeaderSize;
     bool m_headerPending = true;
     bool m_answered = false;
+    bool m_sending = false;
     size_t m_afterRequest = 0;
     std::optional<uint64_t> m_deadline;
     CMessage m_request;

@@ -66,8 +66,9 @@ TEST(RequestMachine, EveryRequestShapeGetsOneDecisionHoweverItIsCut) {
     }
 }
 
-// The time runs from the accept, and from the reply on for the peer to close. Each incomplete read
-// is traced, but for the one in which the header reveals the payload's length.
+// The time runs from the accept, from the reply on for the peer to close, and from each piece of a
+// data reply the peer takes. Each incomplete read is traced, but for the one in which the header
+// reveals the payload's length.
 TEST(RequestMachine, ARequestAndThePeersCloseHaveTheirTime) {
     constexpr uint64_t limit = CRequestAssembler::kRequestTimeMs;
     const Bytes request = GetData(u"CF_TEXT");
@@ -87,9 +88,12 @@ TEST(RequestMachine, ARequestAndThePeersCloseHaveTheirTime) {
     EXPECT_EQ(machine.TimeLeft(10500), limit);
     EXPECT_EQ(Describe(machine.Expired(10500 + limit - 1)), "wait");
     EXPECT_EQ(Describe(machine.Expired(10500 + limit)), "end: DataSock: Peer did not close within 10000 ms");
-    machine.Sending();   // data on its way: the connection ends itself
-    EXPECT_EQ(machine.TimeLeft(10500), std::nullopt);
-    EXPECT_EQ(Describe(machine.Expired(UINT64_MAX)), "wait");
+    machine.Sending(11000);   // data on its way: each piece the peer takes gives it the time again
+    machine.Sent(50000);
+    constexpr uint64_t stall = CRequestAssembler::kSendStallMs;
+    EXPECT_EQ(machine.TimeLeft(50000), stall);
+    EXPECT_EQ(Describe(machine.Expired(50000 + stall - 1)), "wait");
+    EXPECT_EQ(Describe(machine.Expired(50000 + stall)), "end: DataSock: Peer took no data for 30000 ms");
 }
 
 TEST(ReplyMachine, EveryReplyShapeGetsOneOutcomeHoweverItsHeaderIsCut) {
