@@ -28,23 +28,12 @@ CDataSock::~CDataSock() {
     ReleaseData();
 }
 
-bool CDataSock::AcceptFrom(EventSocket& listener, IServingSide& side, CConnectionSlot slot) {
-    sockaddr_in peer{};
-    int peerLength = sizeof peer;
-    const SOCKET accepted = ::accept(listener.Handle(), reinterpret_cast<sockaddr*>(&peer), &peerLength);
-    const ULONG address = ::ntohl(peer.sin_addr.s_addr);
-    const std::wstring from = DottedAddress(address);
-    if (accepted == INVALID_SOCKET) {
-        const int reason = ::WSAGetLastError();
-        if (reason != WSAEWOULDBLOCK)
-            ExTrace(L"Server: Failed to accept connection from IP: %s (%d)", from.c_str(), reason);
-        ::WSASetLastError(reason);
-        return false;
-    }
+void CDataSock::Serve(SOCKET accepted, ULONG peer, IServingSide& side, CConnectionSlot slot) {
+    const std::wstring from = DottedAddress(peer);
     // The peer and the ownership are in place before the event thread can run a handler.
     auto owned = std::make_unique<CDataSock>(side);
     CDataSock& connection = *owned;
-    connection.m_peer = address;
+    connection.m_peer = peer;
     connection.m_slot = std::move(slot);
     connection.m_self = std::move(owned);
     ExTrace(L"Server: Connection accepted from IP: %s", from.c_str());
@@ -53,7 +42,6 @@ bool CDataSock::AcceptFrom(EventSocket& listener, IServingSide& side, CConnectio
         ExTrace(L"Server: Failed to accept connection from IP: %s", from.c_str());
         connection.m_self.reset();   // the object goes here
     }
-    return true;   // even after a failed attach the queue may hold more: go on accepting
 }
 
 void CDataSock::ReleaseSelfIfEnded() {

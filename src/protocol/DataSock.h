@@ -35,10 +35,10 @@ public:
     explicit CDataSock(IServingSide& side) noexcept : m_side(side), m_assembler(::GetTickCount64()) {}
     ~CDataSock() override;
 
-    // Accepts the listener's next connection into a new connection that owns itself and holds
-    // the slot for its lifetime. False when the accept failed (traced unless the queue was
-    // empty; the Winsock error tells which); the new object is then gone again.
-    static bool AcceptFrom(EventSocket& listener, IServingSide& side, CConnectionSlot slot);
+    // Makes an accepted socket (from the peer at the address, host order) a new connection that
+    // owns itself and holds the slot for its lifetime; if its event thread cannot be had, the
+    // socket is closed and the object is gone again.
+    static void Serve(SOCKET accepted, ULONG peer, IServingSide& side, CConnectionSlot slot);
 
     // Hands pending data to the socket; TRUE when it did anything.
     BOOL SendPending();

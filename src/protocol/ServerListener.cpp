@@ -28,29 +28,37 @@ void CServerListener::OnIdle() {
 
 void CServerListener::AcceptWaiting() {
     for (int i = 0; i < kAcceptsPerRun; ++i) {
-        CConnectionSlot slot = m_connections.TryTake();
-        const bool accepted = slot ? CDataSock::AcceptFrom(*this, m_side, std::move(slot)) : RefuseOne();
-        // A failed accept (traced with its error) costs that connection, not the ones behind it.
-        if (!accepted && ::WSAGetLastError() == WSAEWOULDBLOCK) return;
+        ULONG peer = 0;
+        const SOCKET accepted = AcceptNext(peer);
+        if (accepted == INVALID_SOCKET) {
+            // A failed accept (traced with its error) costs that connection, not the ones behind it.
+            if (::WSAGetLastError() == WSAEWOULDBLOCK) return;
+            continue;
+        }
+        if (CConnectionSlot slot = m_connections.TryTake()) CDataSock::Serve(accepted, peer, m_side, std::move(slot));
+        else Refuse(accepted, peer);
     }
 }
 
-bool CServerListener::RefuseOne() {
-    sockaddr_in peer{};
-    int peerLength = sizeof peer;
-    const SOCKET accepted = ::accept(Handle(), reinterpret_cast<sockaddr*>(&peer), &peerLength);
-    const std::wstring from = DottedAddress(::ntohl(peer.sin_addr.s_addr));
+SOCKET CServerListener::AcceptNext(ULONG& peer) {
+    sockaddr_in address{};
+    int addressLength = sizeof address;
+    const SOCKET accepted = ::accept(Handle(), reinterpret_cast<sockaddr*>(&address), &addressLength);
+    peer = ::ntohl(address.sin_addr.s_addr);
     if (accepted == INVALID_SOCKET) {
         const int reason = ::WSAGetLastError();
         if (reason != WSAEWOULDBLOCK)
-            ExTrace(L"Server: Failed to accept connection from IP: %s (%d)", from.c_str(), reason);
+            ExTrace(L"Server: Failed to accept connection from IP: %s (%d)", DottedAddress(peer).c_str(), reason);
         ::WSASetLastError(reason);
-        return false;
     }
+    return accepted;
+}
+
+void CServerListener::Refuse(SOCKET accepted, ULONG peer) {
     // Abortive: the peer learns at once, and nothing of it stays behind on this side.
     const linger abort{1, 0};
     ::setsockopt(accepted, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
     ::closesocket(accepted);
-    ExTrace(L"Server: Connection refused from IP: %s (%d connections open)", from.c_str(), m_connections.Open());
-    return true;
+    ExTrace(L"Server: Connection refused from IP: %s (%d connections open)", DottedAddress(peer).c_str(),
+            m_connections.Open());
 }

@@ -43,8 +43,11 @@ protected:
 private:
     // Accepts what waits in the queue, until it is empty or a run's share is done.
     void AcceptWaiting();
-    // Accepts one connection and closes it at once (no slot left); false when none was there.
-    bool RefuseOne();
+    // Accepts the next queued connection: its socket and the peer's address (host order), or
+    // INVALID_SOCKET with the Winsock error as the thread's last (traced unless the queue is empty).
+    SOCKET AcceptNext(ULONG& peer);
+    // Closes an accepted connection at once: no slot was left for it.
+    void Refuse(SOCKET accepted, ULONG peer);
 
     IServingSide& m_side;
     CConnectionCount m_connections{MaxConnections};
