@@ -41,63 +41,14 @@ private:
     Handle m_handle = Traits::Invalid();
 };
 
-struct KernelHandleTraits {      // events, threads, processes, mappings
-    using Handle = HANDLE;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::CloseHandle(h); }
+// How a kind of handle is told empty and freed: null (or the given value) is none, and Free
+// releases one; its result is not looked at.
+template <typename H, auto Free, auto None = nullptr>
+struct HandleTraits {
+    using Handle = H;
+    static Handle Invalid() noexcept { return Handle(None); }
+    static void Close(Handle h) noexcept { Free(h); }
 };
-struct RegKeyTraits {
-    using Handle = HKEY;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::RegCloseKey(h); }
-};
-struct GlobalTraits {            // HGLOBAL from GlobalAlloc
-    using Handle = HGLOBAL;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::GlobalFree(h); }
-};
-struct GdiObjectTraits {         // brushes, pens, bitmaps, fonts
-    using Handle = HGDIOBJ;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::DeleteObject(h); }
-};
-template <typename GdiHandle>
-struct TypedGdiObjectTraits {    // one kind of GDI object, so readers need no casts
-    using Handle = GdiHandle;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::DeleteObject(h); }
-};
-struct IconTraits {
-    using Handle = HICON;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::DestroyIcon(h); }
-};
-struct MenuTraits {
-    using Handle = HMENU;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::DestroyMenu(h); }
-};
-struct DcTraits {                // memory device contexts from CreateCompatibleDC
-    using Handle = HDC;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::DeleteDC(h); }
-};
-struct SocketTraits {
-    using Handle = SOCKET;
-    static Handle Invalid() noexcept { return INVALID_SOCKET; }
-    static void Close(Handle h) noexcept { ::closesocket(h); }
-};
-struct WsaEventTraits {          // Winsock event objects from WSACreateEvent
-    using Handle = WSAEVENT;
-    static Handle Invalid() noexcept { return WSA_INVALID_EVENT; }
-    static void Close(Handle h) noexcept { ::WSACloseEvent(h); }
-};
-struct LocalMemoryTraits {       // buffers the system allocated for us (FormatMessageW)
-    using Handle = HLOCAL;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::LocalFree(h); }
-};
-
 template <typename Interface>
 struct ComTraits {               // COM interface pointers: one reference each
     using Handle = Interface*;
@@ -105,20 +56,20 @@ struct ComTraits {               // COM interface pointers: one reference each
     static void Close(Handle h) noexcept { h->Release(); }
 };
 
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
-using UniqueRegKey = UniqueHandle<RegKeyTraits>;
-using UniqueGlobal = UniqueHandle<GlobalTraits>;
-using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
-using UniqueBrush = UniqueHandle<TypedGdiObjectTraits<HBRUSH>>;
-using UniquePen = UniqueHandle<TypedGdiObjectTraits<HPEN>>;
-using UniqueBitmap = UniqueHandle<TypedGdiObjectTraits<HBITMAP>>;
-using UniqueFont = UniqueHandle<TypedGdiObjectTraits<HFONT>>;
-using UniqueIcon = UniqueHandle<IconTraits>;
-using UniqueMenu = UniqueHandle<MenuTraits>;
-using UniqueDc = UniqueHandle<DcTraits>;
-using UniqueSocket = UniqueHandle<SocketTraits>;
-using UniqueWsaEvent = UniqueHandle<WsaEventTraits>;
-using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
+using UniqueKernelHandle = UniqueHandle<HandleTraits<HANDLE, ::CloseHandle>>;   // events, threads, processes, mappings
+using UniqueRegKey = UniqueHandle<HandleTraits<HKEY, ::RegCloseKey>>;
+using UniqueGlobal = UniqueHandle<HandleTraits<HGLOBAL, ::GlobalFree>>;                // from GlobalAlloc
+using UniqueGdiObject = UniqueHandle<HandleTraits<HGDIOBJ, ::DeleteObject>>;           // brushes, pens, bitmaps, fonts
+using UniqueBrush = UniqueHandle<HandleTraits<HBRUSH, ::DeleteObject>>;                 // one kind of GDI object each,
+using UniquePen = UniqueHandle<HandleTraits<HPEN, ::DeleteObject>>;                     // so that readers need no casts
+using UniqueBitmap = UniqueHandle<HandleTraits<HBITMAP, ::DeleteObject>>;
+using UniqueFont = UniqueHandle<HandleTraits<HFONT, ::DeleteObject>>;
+using UniqueIcon = UniqueHandle<HandleTraits<HICON, ::DestroyIcon>>;
+using UniqueMenu = UniqueHandle<HandleTraits<HMENU, ::DestroyMenu>>;
+using UniqueDc = UniqueHandle<HandleTraits<HDC, ::DeleteDC>>;                           // memory DCs from CreateCompatibleDC
+using UniqueSocket = UniqueHandle<HandleTraits<SOCKET, ::closesocket, INVALID_SOCKET>>;
+using UniqueWsaEvent = UniqueHandle<HandleTraits<WSAEVENT, ::WSACloseEvent>>;          // from WSACreateEvent (none: null)
+using UniqueLocalMemory = UniqueHandle<HandleTraits<HLOCAL, ::LocalFree>>;             // what FormatMessageW allocated
 template <typename Interface>
 using UniqueCom = UniqueHandle<ComTraits<Interface>>;
 
